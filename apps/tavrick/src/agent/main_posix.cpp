@@ -1,0 +1,11 @@
+// Entry of `tavrick-agent` on Linux: the arguments arrive as bytes and are taken as UTF-8.
+
+#include <string>
+#include <vector>
+
+#include "agent/agent_main.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return tavrick::agent_main(args);
+}

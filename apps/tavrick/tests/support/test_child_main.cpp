@@ -1,0 +1,2 @@
+// placeholder, replaced by its owner
+int main() { return 0; }

@@ -1,0 +1,2 @@
+// placeholder, replaced by its owner
+namespace tavrick_sim_placeholder {}
