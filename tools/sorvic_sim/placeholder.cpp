@@ -1,2 +1,0 @@
-// placeholder, replaced by its owner
-namespace tavrick_sim_placeholder {}
