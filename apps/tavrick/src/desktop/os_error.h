@@ -12,4 +12,8 @@ namespace tavrick {
 /// os_error_text() of the calling thread's last error.
 [[nodiscard]] std::string last_os_error_text();
 
+/// `message` without its trailing white space, followed by " (os error {code})"; just
+/// "(os error {code})" when nothing of the message is left. Shared by the platform files.
+[[nodiscard]] std::string format_os_error(std::string message, int code);
+
 }  // namespace tavrick
