@@ -2,7 +2,14 @@
 // The bridge's main routine.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "driver/driver_message.h"
+#include "midi/midi_port.h"
 
 namespace tavrick {
 
@@ -12,5 +19,30 @@ enum class SetEnv : bool { no, yes };
 /// Runs the bridge on the calling (main) thread: starts the poller and the event loop, then
 /// watches the MIDI input ports every 3 s. Returns 1, only when the event loop has stopped.
 [[nodiscard]] int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env);
+
+/// The watch over the surface's ports that run_driver repeats every 3 s: opens the matching
+/// ports when they are listed, closes them when they are not, reports the surface's absence
+/// once. Lives on the main thread; owns the open connections and the supervisor's sender.
+class Supervisor {
+ public:
+  /// `event_loop_finished` tells whether the event-loop thread has ended (any thread may have
+  /// set what it reads). `backend` must outlive the supervisor.
+  Supervisor(std::string source, DriverSender sender, MidiBackend& backend,
+             std::function<bool()> event_loop_finished);
+
+  /// One pass. When the event loop has finished: logs "✗ driver dừng bất thường", closes every
+  /// connection, drops the sender and returns 1. Otherwise nothing.
+  [[nodiscard]] std::optional<int> pass();
+
+ private:
+  void close_all();
+
+  std::string m_source;
+  DriverSender m_sender;  // every opening of the surface gets a clone
+  MidiBackend& m_backend;
+  std::function<bool()> m_event_loop_finished;
+  std::optional<std::vector<MidiConnection>> m_connections;  // present while the surface is open
+  bool m_waiting_announced = false;  // absence reported since the last successful open
+};
 
 }  // namespace tavrick

@@ -2,8 +2,11 @@
 // MIDI input ports: listing, matching by name, opening with a callback that posts decoded events
 // to the driver channel, closing.
 
+#include <cstdint>
 #include <expected>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +19,14 @@ namespace tavrick {
 /// destruction) releases them.
 class MidiConnection {
  public:
-  struct Impl;
+  /// What a backend keeps for an open port; destroying it closes the port, releases its buffers
+  /// and drops its callback (and with it the channel sender). Backends derive from it.
+  struct Impl {
+    Impl() = default;
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+    virtual ~Impl() = default;
+  };
   explicit MidiConnection(std::unique_ptr<Impl> impl);
   MidiConnection(MidiConnection&&) noexcept;
   MidiConnection& operator=(MidiConnection&&) noexcept;
@@ -27,18 +37,63 @@ class MidiConnection {
   std::unique_ptr<Impl> m_impl;
 };
 
+/// One input port as listed. Its identity is the name together with the backend's own key, so
+/// that the port is found again when it is opened although device numbers shift meanwhile.
+struct MidiPort {
+  std::string name;               ///< display name, UTF-8
+  std::u16string interface_path;  ///< WinMM: the driver's device interface path; else empty
+  int api = 0;                    ///< RtMidi: the RtMidi::Api that lists the port; else 0
+  friend bool operator==(const MidiPort&, const MidiPort&) = default;
+};
+
+/// Called for every complete incoming message, on a thread of the MIDI service, one call at a
+/// time per connection. Owned by the connection.
+using MidiCallback = std::function<void(std::span<const std::uint8_t> message)>;
+
+/// The platform's MIDI input service. Production code uses system_midi_backend(); tests put a
+/// fake behind it.
+class MidiBackend {
+ public:
+  virtual ~MidiBackend() = default;
+  /// The input ports in device order, or an error text when the list cannot be read. Any thread
+  /// (serialised inside).
+  [[nodiscard]] virtual std::expected<std::vector<MidiPort>, std::string> list_input_ports() = 0;
+  /// Opens `port` (looked up again by its identity) and starts delivering its messages to
+  /// `callback`. On failure one of the reasons "invalid port", "could not create Windows MM MIDI
+  /// input port (MMSYSERR_ALLOCATED)", "could not create Windows MM MIDI input port", "could not
+  /// initialize Windows MM MIDI input port (PrepareHeader)", "could not initialize Windows MM
+  /// MIDI input port (AddBuffer)", "could not start Windows MM MIDI input port". Caller's thread.
+  [[nodiscard]] virtual std::expected<MidiConnection, std::string> open_port(
+      const MidiPort& port, MidiCallback callback) = 0;
+};
+
+/// The process's backend: WinMM on Windows, RtMidi (ALSA sequencer and JACK) on Linux.
+[[nodiscard]] MidiBackend& system_midi_backend();
+
 /// The names of the MIDI input ports in device order, or an error text.
 [[nodiscard]] std::expected<std::vector<std::string>, std::string> list_port_names();
+[[nodiscard]] std::expected<std::vector<std::string>, std::string> list_port_names(
+    MidiBackend& backend);
 
 /// True when the lowercase form of `name` contains the lowercase form of `source` (full Unicode
 /// lowercase mapping); an empty source matches every name. Pure.
 [[nodiscard]] bool port_matches(std::string_view name, std::string_view source);
+
+/// The full Unicode lowercase mapping of UTF-8 `text`, one code point at a time (İ becomes
+/// "i̇", two code points); invalid bytes become U+FFFD. Pure.
+[[nodiscard]] std::string unicode_lowercase(std::string_view text);
+
+/// The bridge's callback for a connection: decodes each message and sends the event through
+/// `sender`; messages that are not turns, presses or releases, and failed sends, are dropped.
+[[nodiscard]] MidiCallback decode_and_post(DriverSender sender);
 
 /// Opens every input port whose name matches `source`, logging "→ đang nghe {name}" for each;
 /// each connection decodes its messages and posts them through its own clone of `sender`.
 /// On failure every port opened by this call is closed again and the error text is returned.
 [[nodiscard]] std::expected<std::vector<MidiConnection>, std::string> open_matching_ports(
     std::string_view source, DriverSender sender);
+[[nodiscard]] std::expected<std::vector<MidiConnection>, std::string> open_matching_ports(
+    MidiBackend& backend, std::string_view source, DriverSender sender);
 
 /// Closes the port; errors are written to standard error and never stop the close.
 void close_port(MidiConnection connection);

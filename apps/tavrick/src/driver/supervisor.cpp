@@ -1,0 +1,117 @@
+// run_driver: start-up of the engine threads, then the watch over the MIDI ports.
+
+#include "driver/supervisor.h"
+
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <utility>
+
+#include "bindings/binding.h"
+#include "desktop/port_env.h"
+#include "driver/event_loop.h"
+#include "link/link.h"
+#include "link/log.h"
+
+namespace tavrick {
+
+namespace {
+
+constexpr auto k_pass_period = std::chrono::seconds(3);
+
+template <class Number>
+std::string decimal(Number value) {
+  char text[24];
+  const auto end = std::to_chars(std::begin(text), std::end(text), value).ptr;
+  return std::string(text, end);
+}
+
+}  // namespace
+
+Supervisor::Supervisor(std::string source, DriverSender sender, MidiBackend& backend,
+                       std::function<bool()> event_loop_finished)
+    : m_source(std::move(source)),
+      m_sender(std::move(sender)),
+      m_backend(backend),
+      m_event_loop_finished(std::move(event_loop_finished)) {}
+
+std::optional<int> Supervisor::pass() {
+  if (m_event_loop_finished()) {
+    log_line("✗ driver dừng bất thường");
+    close_all();
+    m_sender.reset();
+    return 1;
+  }
+  bool found = false;
+  if (auto names = list_port_names(m_backend)) {
+    for (const std::string& name : *names) {
+      found = found || port_matches(name, m_source);
+    }
+  }
+  if (m_connections) {
+    if (!found) {
+      log_line("… Loupedeck+ đã rút ra; chờ cắm lại");
+      close_all();
+      m_waiting_announced = true;
+    }
+    return std::nullopt;
+  }
+  if (found) {
+    auto opened = open_matching_ports(m_backend, m_source, m_sender);
+    if (opened) {
+      m_connections = std::move(*opened);
+      m_waiting_announced = false;
+    } else {
+      log_line("! " + opened.error());
+    }
+  } else if (!m_waiting_announced) {
+    log_line("… chờ Loupedeck+ (chưa thấy thiết bị MIDI tên chứa \"" + m_source + "\")");
+    m_waiting_announced = true;
+  }
+  return std::nullopt;
+}
+
+void Supervisor::close_all() {
+  if (!m_connections) {
+    return;
+  }
+  for (MidiConnection& connection : *m_connections) {
+    close_port(std::move(connection));
+  }
+  m_connections.reset();
+}
+
+int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env) {
+  if (set_env == SetEnv::yes) {
+    set_port_env(port);
+  }
+  std::shared_ptr<Link> link = Link::create(port);
+  auto [sender, receiver] = make_channel<DriverMessage>();
+
+  std::thread([link, poller_sender = sender]() mutable {
+    ui_poller(std::move(link), std::move(poller_sender));
+  }).detach();
+
+  // The thread is never joined; this flag is how the supervisor sees that it has ended.
+  auto event_loop_finished = std::make_shared<std::atomic<bool>>(false);
+  std::thread([link, receiver = std::move(receiver), event_loop_finished]() mutable {
+    event_loop(std::move(receiver), std::move(link));
+    event_loop_finished->store(true);
+  }).detach();
+
+  log_line("Đang chạy (" + decimal(binding_table().size()) + " ô ánh xạ, cổng " + decimal(port) +
+           "). Fn = giữ, Custom Mode = bật/tắt.");
+
+  Supervisor supervisor(std::string(source), std::move(sender), system_midi_backend(),
+                        [event_loop_finished] { return event_loop_finished->load(); });
+  while (true) {
+    if (const auto code = supervisor.pass()) {
+      return *code;
+    }
+    std::this_thread::sleep_for(k_pass_period);
+  }
+}
+
+}  // namespace tavrick

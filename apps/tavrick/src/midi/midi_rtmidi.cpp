@@ -1,0 +1,214 @@
+// MIDI input on Linux through RtMidi, with every API the library was built with (the ALSA
+// sequencer and JACK). A port is known by its API and its name; input ports are the other
+// programs' output ports as RtMidi lists them.
+
+#include <jack/jack.h>
+#include <rtmidi/RtMidi.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <streambuf>
+#include <utility>
+
+#include "midi/midi_port.h"
+
+namespace tavrick {
+
+namespace {
+
+constexpr const char* k_client_name = "tavrick";
+constexpr const char* k_input_port_name = "input";
+
+void ignore_jack_text(const char*) {}
+
+/// Errors reported by one RtMidi object through its error callback; with a callback set the
+/// library neither prints nor throws after construction. Warnings (a JACK server that is not
+/// running, for one) are not failures.
+struct ErrorRecord {
+  std::string text;
+
+  static void record(RtMidiError::Type type, const std::string& text, void* data) {
+    if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) {
+      return;
+    }
+    static_cast<ErrorRecord*>(data)->text = text;
+  }
+};
+
+/// A stream buffer that drops everything written to it.
+class NullBuffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
+};
+
+/// A new RtMidiIn of `api` with its error callback set, or the library's error text. Its JACK
+/// constructor connects at once and, without a server, prints a warning to std::cerr before a
+/// callback can be set: std::cerr is muted for the construction (nothing else in the process
+/// writes to std::cerr).
+std::expected<std::unique_ptr<RtMidiIn>, std::string> make_input(RtMidi::Api api,
+                                                                 ErrorRecord& errors) {
+  static std::mutex cerr_mutex;
+  std::lock_guard lock(cerr_mutex);
+  NullBuffer null;
+  std::streambuf* const saved = std::cerr.rdbuf(&null);
+  std::unique_ptr<RtMidiIn> input;
+  std::string failure;
+  try {
+    input = std::make_unique<RtMidiIn>(api, k_client_name);
+  } catch (const RtMidiError& error) {
+    failure = error.getMessage();
+  }
+  std::cerr.rdbuf(saved);
+  if (!input) {
+    return std::unexpected(failure);
+  }
+  input->setErrorCallback(&ErrorRecord::record, &errors);
+  return input;
+}
+
+/// ALSA's library prints its own complaint to standard error when the sequencer device is
+/// missing (no sound modules, a container): without the device there are no ALSA ports.
+bool api_available(RtMidi::Api api) {
+  return api != RtMidi::LINUX_ALSA || access("/dev/snd/seq", R_OK | W_OK) == 0;
+}
+
+/// The position of the port called `name` in `input`'s current list, or nothing.
+std::optional<unsigned> find_port(RtMidiIn& input, const std::string& name) {
+  const unsigned count = input.getPortCount();
+  for (unsigned i = 0; i < count; ++i) {
+    if (input.getPortName(i) == name) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+class RtMidiConnection final : public MidiConnection::Impl {
+ public:
+  explicit RtMidiConnection(MidiCallback callback) : m_callback(std::move(callback)) {}
+
+  ~RtMidiConnection() override {
+    if (m_input) {
+      // Closing the port (and the client with it) ends the service's calls into on_message
+      // before the callback, and the sender it holds, are dropped.
+      m_input->closePort();
+      m_input.reset();
+    }
+  }
+
+  std::expected<void, std::string> open(const MidiPort& port) {
+    auto input = make_input(static_cast<RtMidi::Api>(port.api), m_errors);
+    if (!input) {
+      return std::unexpected("could not create Windows MM MIDI input port");
+    }
+    m_input = std::move(*input);
+    const auto number = find_port(*m_input, port.name);
+    if (!number) {
+      return std::unexpected("invalid port");
+    }
+    // Nothing is filtered out: system-exclusive, timing and active-sensing messages reach the
+    // callback like the rest.
+    m_input->ignoreTypes(false, false, false);
+    m_input->setCallback(&RtMidiConnection::on_message, this);
+    m_input->openPort(*number, k_input_port_name);
+    if (!m_input->isPortOpen() || !m_errors.text.empty()) {
+      return std::unexpected("could not create Windows MM MIDI input port");
+    }
+    return {};
+  }
+
+ private:
+  /// Called on the service's thread (ALSA's input thread, JACK's process thread).
+  static void on_message(double, std::vector<unsigned char>* message, void* data) {
+    auto* self = static_cast<RtMidiConnection*>(data);
+    self->m_callback(std::span<const std::uint8_t>(message->data(), message->size()));
+  }
+
+  MidiCallback m_callback;
+  ErrorRecord m_errors;
+  std::unique_ptr<RtMidiIn> m_input;  // destroyed first: no call reaches m_callback after it
+};
+
+class RtMidiBackend final : public MidiBackend {
+ public:
+  RtMidiBackend() {
+    jack_set_error_function(&ignore_jack_text);
+    jack_set_info_function(&ignore_jack_text);
+    RtMidi::getCompiledApi(m_apis);
+  }
+
+  std::expected<std::vector<MidiPort>, std::string> list_input_ports() override {
+    std::lock_guard lock(m_mutex);
+    std::vector<MidiPort> ports;
+    for (const RtMidi::Api api : m_apis) {
+      if (!api_available(api)) {
+        continue;
+      }
+      auto lister = find_lister(api);
+      if (!lister) {
+        return std::unexpected(std::move(lister.error()));
+      }
+      RtMidiIn& input = *(*lister)->input;
+      const unsigned count = input.getPortCount();
+      for (unsigned i = 0; i < count; ++i) {
+        std::string name = input.getPortName(i);
+        // A port that went away between counting and naming has an empty name.
+        if (!name.empty()) {
+          ports.push_back(MidiPort{
+              .name = std::move(name), .interface_path = {}, .api = static_cast<int>(api)});
+        }
+      }
+    }
+    return ports;
+  }
+
+  std::expected<MidiConnection, std::string> open_port(const MidiPort& port,
+                                                       MidiCallback callback) override {
+    auto connection = std::make_unique<RtMidiConnection>(std::move(callback));
+    if (auto opened = connection->open(port); !opened) {
+      return std::unexpected(std::move(opened.error()));
+    }
+    return MidiConnection(std::move(connection));
+  }
+
+ private:
+  /// One client per API lists the ports for the whole run: making a client every few seconds
+  /// would make the MIDI service announce a new client every time.
+  struct Lister {
+    RtMidi::Api api;
+    ErrorRecord errors;
+    std::unique_ptr<RtMidiIn> input;
+  };
+
+  std::expected<Lister*, std::string> find_lister(RtMidi::Api api) {
+    for (const auto& lister : m_listers) {
+      if (lister->api == api) {
+        return lister.get();
+      }
+    }
+    auto lister = std::make_unique<Lister>();
+    lister->api = api;
+    auto input = make_input(api, lister->errors);
+    if (!input) {
+      return std::unexpected(std::move(input.error()));
+    }
+    lister->input = std::move(*input);
+    m_listers.push_back(std::move(lister));
+    return m_listers.back().get();
+  }
+
+  std::vector<RtMidi::Api> m_apis;
+  std::mutex m_mutex;  // guards m_listers and their use
+  std::vector<std::unique_ptr<Lister>> m_listers;
+};
+
+}  // namespace
+
+MidiBackend& system_midi_backend() {
+  static RtMidiBackend backend;
+  return backend;
+}
+
+}  // namespace tavrick
