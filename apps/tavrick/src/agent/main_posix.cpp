@@ -1,5 +1,6 @@
 // Entry of `tavrick-agent` on Linux: the arguments arrive as bytes and are taken as UTF-8.
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -7,5 +8,7 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  return tavrick::agent_main(args);
+  // The bridge's threads are never joined: the process ends at once, without running the
+  // destructors of objects those threads may still be using.
+  std::_Exit(tavrick::agent_main(args));
 }

@@ -1,6 +1,7 @@
 // Entry of `tavrick-agent.exe` (GUI subsystem: no console, no window): wide arguments,
 // converted to UTF-8 (unpaired surrogates become U+FFFD).
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,5 +13,7 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) {
     args.push_back(tavrick::utf8_from_utf16(reinterpret_cast<const char16_t*>(argv[i])));
   }
-  return tavrick::agent_main(args);
+  // The bridge's threads are never joined: the process ends at once, without running the
+  // destructors of objects those threads may still be using.
+  std::_Exit(tavrick::agent_main(args));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Starting child programs without a console window, with the bridge's standard streams.
 
+#include <cstdint>
 #include <expected>
 #include <string>
 #include <vector>
@@ -16,11 +17,17 @@ struct ChildCommand {
 
 /// Starts the child, waits for it and judges its exit code: the system's error text when it
 /// cannot start, "thoát với mã {code}" (signed 32-bit) when it ends with another code than 0.
-/// Blocks the calling thread for the whole run of the child; holds no lock meanwhile.
+/// On Linux a child ended by a signal counts as the exit code 128 + the signal number, as shells
+/// report it. Blocks the calling thread for the whole run of the child; holds no lock meanwhile.
 [[nodiscard]] std::expected<void, std::string> run_checked(const ChildCommand& command);
 
-/// Starts the child without waiting for it and lets go of it at once. The system's error text
-/// when it cannot start.
+/// Starts the child without waiting for it and lets go of it at once: it runs on after the
+/// caller has ended and never stays behind as the caller's zombie (on Linux it also runs in a
+/// session of its own, away from the caller's terminal). The system's error text when it cannot
+/// start. Any thread.
 [[nodiscard]] std::expected<void, std::string> start_detached(const ChildCommand& command);
+
+/// "thoát với mã {code}": the text for a child that ended with another exit code than 0.
+[[nodiscard]] std::string exit_code_text(std::int32_t code);
 
 }  // namespace tavrick

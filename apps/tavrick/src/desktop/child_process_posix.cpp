@@ -1,0 +1,189 @@
+// Child programs on Linux: posix_spawnp for the children that are waited for, a double fork for
+// the ones that are let go.
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "desktop/child_process.h"
+#include "desktop/os_error.h"
+
+extern char** environ;
+
+namespace tavrick {
+namespace {
+
+/// The argv array of `command`; points into `command`, which must outlive it.
+std::vector<char*> argv_of(const ChildCommand& command) {
+  std::vector<char*> argv;
+  argv.reserve(command.args.size() + 2);
+  argv.push_back(const_cast<char*>(command.program.c_str()));
+  for (const std::string& arg : command.args) {
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  }
+  argv.push_back(nullptr);
+  return argv;
+}
+
+/// The exit code of a wait status; a signal counts as 128 + its number, as shells say.
+std::int32_t exit_code_of(int status) {
+  if (WIFEXITED(status)) {
+    return WEXITSTATUS(status);
+  }
+  if (WIFSIGNALED(status)) {
+    return 128 + WTERMSIG(status);
+  }
+  return 0;
+}
+
+/// Waits for `pid`, going on after interrupting signals. The wait status, or errno.
+std::expected<int, int> wait_for(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      return std::unexpected(errno);
+    }
+  }
+  return status;
+}
+
+bool is_executable_file(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+/// The path to execute for `program`: as it is when it names a folder, otherwise the first
+/// executable file of that name along PATH. errno's ENOENT when there is none. Done before
+/// forking, because a child of a threaded process may only make async-signal-safe calls.
+std::expected<std::string, int> resolve_program(const std::string& program) {
+  if (program.find('/') != std::string::npos) {
+    return program;
+  }
+  if (program.empty()) {
+    return std::unexpected(ENOENT);
+  }
+  const char* path = std::getenv("PATH");
+  std::string_view folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  while (true) {
+    const std::size_t end = folders.find(':');
+    std::string folder(folders.substr(0, end));
+    // An empty entry means the current folder.
+    std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + program;
+    if (is_executable_file(candidate)) {
+      return candidate;
+    }
+    if (end == std::string_view::npos) {
+      return std::unexpected(ENOENT);
+    }
+    folders.remove_prefix(end + 1);
+  }
+}
+
+/// Writes all of `value` to `fd` from a forked child (async-signal-safe).
+void report_errno(int fd, int value) {
+  const auto* bytes = reinterpret_cast<const char*>(&value);
+  std::size_t done = 0;
+  while (done < sizeof value) {
+    const ssize_t written = write(fd, bytes + done, sizeof value - done);
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      return;
+    }
+    done += static_cast<std::size_t>(written);
+  }
+}
+
+}  // namespace
+
+std::expected<void, std::string> run_checked(const ChildCommand& command) {
+  std::vector<char*> argv = argv_of(command);
+  pid_t pid = 0;
+  // glibc reports a failed exec (a missing program, say) as the result of posix_spawnp itself.
+  const int started =
+      posix_spawnp(&pid, command.program.c_str(), nullptr, nullptr, argv.data(), environ);
+  if (started != 0) {
+    return std::unexpected(os_error_text(started));
+  }
+  const auto status = wait_for(pid);
+  if (!status) {
+    return std::unexpected(os_error_text(status.error()));
+  }
+  const std::int32_t code = exit_code_of(*status);
+  if (code != 0) {
+    return std::unexpected(exit_code_text(code));
+  }
+  return {};
+}
+
+std::expected<void, std::string> start_detached(const ChildCommand& command) {
+  const auto path = resolve_program(command.program);
+  if (!path) {
+    return std::unexpected(os_error_text(path.error()));
+  }
+  std::vector<char*> argv = argv_of(command);
+  // The grandchild writes its exec errno into this pipe; a successful exec closes it empty.
+  int pipe_fds[2] = {-1, -1};
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    return std::unexpected(last_os_error_text());
+  }
+  const pid_t middle = fork();
+  if (middle < 0) {
+    const int error = errno;
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    return std::unexpected(os_error_text(error));
+  }
+  if (middle == 0) {
+    // The middle child opens a new session and ends at once, so the grandchild belongs to no
+    // terminal and is adopted by init, which reaps it.
+    close(pipe_fds[0]);
+    setsid();
+    const pid_t grandchild = fork();
+    if (grandchild < 0) {
+      report_errno(pipe_fds[1], errno);
+      _exit(1);
+    }
+    if (grandchild == 0) {
+      execv(path->c_str(), argv.data());
+      report_errno(pipe_fds[1], errno);
+      _exit(127);
+    }
+    _exit(0);
+  }
+  close(pipe_fds[1]);
+  const auto middle_status = wait_for(middle);
+  int exec_error = 0;
+  std::size_t received = 0;
+  auto* bytes = reinterpret_cast<char*>(&exec_error);
+  while (received < sizeof exec_error) {
+    const ssize_t got = read(pipe_fds[0], bytes + received, sizeof exec_error - received);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got <= 0) {
+      break;
+    }
+    received += static_cast<std::size_t>(got);
+  }
+  close(pipe_fds[0]);
+  if (received == sizeof exec_error) {
+    return std::unexpected(os_error_text(exec_error));
+  }
+  if (!middle_status) {
+    return std::unexpected(os_error_text(middle_status.error()));
+  }
+  return {};
+}
+
+}  // namespace tavrick

@@ -1,0 +1,36 @@
+// The control-port variable and the window focus, both through standard programs.
+
+#include "desktop/port_env.h"
+
+#include <string>
+
+#include "desktop/child_process.h"
+#include "link/log.h"
+
+namespace tavrick {
+
+void set_port_env(std::uint16_t port) {
+  const std::string text = std::to_string(port);
+  const auto stored = run_checked({.program = "setx", .args = {"SORVIC_CONTROL_PORT", text}});
+  if (stored) {
+    log_line("→ đã đặt SORVIC_CONTROL_PORT=" + text +
+             " cho người dùng (Sorvic mở SAU lúc này sẽ tự bật cổng)");
+  } else {
+    log_line("! không đặt được SORVIC_CONTROL_PORT (" + stored.error() +
+             ") — mở Sorvic bằng --control " + text);
+  }
+}
+
+void focus_app_window() {
+  // AppActivate answers whether a window was found; dropping the answer keeps PowerShell silent
+  // and its exit code 0 when Sorvic is not running.
+  const auto focused = run_checked(
+      {.program = "powershell",
+       .args = {"-NoProfile", "-NonInteractive", "-Command",
+                "$null = (New-Object -ComObject WScript.Shell).AppActivate('Orvalen Sorvic')"}});
+  if (!focused) {
+    log_line("! không đưa được Sorvic lên trước: " + focused.error());
+  }
+}
+
+}  // namespace tavrick
