@@ -1,7 +1,8 @@
 // A small program for the child-process tests.
 //   test_child exit N          ends with exit code N (any 32-bit value, e.g. -1073741819)
 //   test_child args FILE ...   writes each argument after FILE to FILE, one per line, as UTF-8
-//   test_child session FILE    writes its own process id and session id (Linux; 0 0 elsewhere)
+//   test_child session FILE    writes its process id, parent's id and session id (Linux; zeros
+//                              elsewhere)
 //   test_child sleep SECONDS   waits, then ends with 0
 // FILE appears whole: it is written beside and renamed into place.
 
@@ -22,9 +23,10 @@ namespace {
 
 std::string session_line() {
 #ifdef _WIN32
-  return "0 0\n";
+  return "0 0 0\n";
 #else
-  return std::to_string(getpid()) + " " + std::to_string(getsid(0)) + "\n";
+  return std::to_string(getpid()) + " " + std::to_string(getppid()) + " " +
+         std::to_string(getsid(0)) + "\n";
 #endif
 }
 
