@@ -42,16 +42,11 @@ void append_utf16(std::u16string& out, char32_t c) {
 bool is_high_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool is_low_surrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-/// One code point decoded from the front of UTF-8 input and the bytes it used.
-struct Decoded {
-  char32_t code_point;
-  std::size_t length;
-};
+}  // namespace
 
-// Follows the "maximal subpart" practice of Unicode: a broken sequence is replaced by one U+FFFD
-// for the longest prefix that could have begun a valid sequence, so a lone lead byte followed by
-// ASCII loses only itself. Overlong forms, surrogates and values above U+10FFFF are invalid.
-Decoded decode_utf8(std::string_view text, std::size_t at) {
+// Follows the "maximal subpart" practice of Unicode. Overlong forms, surrogates and values above
+// U+10FFFF are invalid.
+Utf8Decoded decode_utf8(std::string_view text, std::size_t at) {
   const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
   const std::uint8_t lead = byte(at);
   if (lead < 0x80) {
@@ -98,8 +93,6 @@ Decoded decode_utf8(std::string_view text, std::size_t at) {
   return {value, length};
 }
 
-}  // namespace
-
 std::string utf8_from_utf16(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -121,7 +114,7 @@ std::u16string utf16_from_utf8(std::string_view text) {
   out.reserve(text.size());
   std::size_t at = 0;
   while (at < text.size()) {
-    const Decoded decoded = decode_utf8(text, at);
+    const Utf8Decoded decoded = decode_utf8(text, at);
     append_utf16(out, decoded.code_point);
     at += decoded.length;
   }

@@ -1,0 +1,87 @@
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "support/process_io.h"
+#include "support/scratch_folder.h"
+
+namespace tavrick::test {
+
+ProgramResult run_program(const std::filesystem::path& program,
+                          const std::vector<std::string>& args,
+                          const std::vector<std::pair<std::string, std::string>>& env,
+                          const std::filesystem::path& folder) {
+  const auto out_file = folder / "child-out.txt";
+  const auto err_file = folder / "child-err.txt";
+  std::vector<char*> argv;
+  std::string program_text = program.string();
+  argv.push_back(program_text.data());
+  std::vector<std::string> copies(args);
+  for (std::string& arg : copies) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
+      _exit(127);
+    }
+    for (const auto& [name, value] : env) {
+      setenv(name.c_str(), value.c_str(), 1);
+    }
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  ProgramResult result;
+  int status = 0;
+  if (child > 0 && waitpid(child, &status, 0) == child) {
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  result.out = read_file(out_file);
+  result.err = read_file(err_file);
+  return result;
+}
+
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
+  if (const char* old = std::getenv(m_name.c_str()); old != nullptr) {
+    m_had_value = true;
+    m_old_value = old;
+  }
+  setenv(m_name.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (m_had_value) {
+    setenv(m_name.c_str(), m_old_value.c_str(), 1);
+  } else {
+    unsetenv(m_name.c_str());
+  }
+}
+
+struct StreamToFile::Saved {
+  int fd;
+  int copy;
+};
+
+StreamToFile::StreamToFile(Stream stream, const std::filesystem::path& file) {
+  const int fd = stream == Stream::out ? STDOUT_FILENO : STDERR_FILENO;
+  std::fflush(nullptr);
+  m_saved = std::make_unique<Saved>(Saved{fd, dup(fd)});
+  const int target = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  dup2(target, fd);
+  ::close(target);
+}
+
+StreamToFile::~StreamToFile() {
+  std::fflush(nullptr);
+  dup2(m_saved->copy, m_saved->fd);
+  ::close(m_saved->copy);
+}
+
+}  // namespace tavrick::test

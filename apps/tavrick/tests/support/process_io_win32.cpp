@@ -1,0 +1,102 @@
+#include <windows.h>
+
+#include <string>
+
+#include "desktop/command_line.h"
+#include "desktop/text_convert.h"
+#include "support/process_io.h"
+#include "support/scratch_folder.h"
+
+namespace tavrick::test {
+namespace {
+
+std::wstring wide(std::string_view utf8) {
+  const std::u16string text = utf16_from_utf8(utf8);
+  return std::wstring(text.begin(), text.end());
+}
+
+HANDLE inheritable_file(const std::filesystem::path& path) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+ProgramResult run_program(const std::filesystem::path& program,
+                          const std::vector<std::string>& args,
+                          const std::vector<std::pair<std::string, std::string>>& env,
+                          const std::filesystem::path& folder) {
+  const auto out_file = folder / "child-out.txt";
+  const auto err_file = folder / "child-err.txt";
+  ProgramResult result;
+  {
+    std::vector<std::unique_ptr<ScopedEnv>> scoped;
+    for (const auto& [name, value] : env) {
+      scoped.push_back(std::make_unique<ScopedEnv>(name, value));
+    }
+    const HANDLE out = inheritable_file(out_file);
+    const HANDLE err = inheritable_file(err_file);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = INVALID_HANDLE_VALUE;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::wstring line = wide(windows_command_line({program.string(), args}));
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                       nullptr, nullptr, &startup, &process)) {
+      WaitForSingleObject(process.hProcess, INFINITE);
+      DWORD code = 0;
+      GetExitCodeProcess(process.hProcess, &code);
+      result.exit_code = static_cast<int>(code);
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+  }
+  result.out = read_file(out_file);
+  result.err = read_file(err_file);
+  return result;
+}
+
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
+  const std::wstring wide_name = wide(m_name);
+  const DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
+  if (size > 0) {
+    std::wstring old(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(wide_name.c_str(), old.data(), size);
+    old.resize(length);
+    m_had_value = true;
+    m_old_value = utf8_from_utf16(std::u16string(old.begin(), old.end()));
+  }
+  SetEnvironmentVariableW(wide_name.c_str(), wide(value).c_str());
+}
+
+ScopedEnv::~ScopedEnv() {
+  const std::wstring wide_name = wide(m_name);
+  SetEnvironmentVariableW(wide_name.c_str(), m_had_value ? wide(m_old_value).c_str() : nullptr);
+}
+
+struct StreamToFile::Saved {
+  DWORD which;
+  HANDLE old;
+  HANDLE file;
+};
+
+StreamToFile::StreamToFile(Stream stream, const std::filesystem::path& file) {
+  const DWORD which = stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+  const HANDLE target = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  m_saved = std::make_unique<Saved>(Saved{which, GetStdHandle(which), target});
+  SetStdHandle(which, target);
+}
+
+StreamToFile::~StreamToFile() {
+  SetStdHandle(m_saved->which, m_saved->old);
+  CloseHandle(m_saved->file);
+}
+
+}  // namespace tavrick::test
