@@ -2,6 +2,11 @@
 // A simulator of the editing application's control port: listens on 127.0.0.1, records every
 // request line and answers as the application would for what the bridge relies on. Used by the
 // sorvic-sim program and, in process, by the engine and link tests.
+//
+// Besides answering, it keeps the state the bridge changes, as the application would: ui.set
+// updates the "ui" of ui.inspect, crop.set the crop rectangle and mask.adjust the mask values of
+// develop.get, photo.pick / photo.reject / photo.unflag the "flag" of photo.inspect. Every other
+// request that carries an id is answered with {"id":…,"ok":true,"result":null}.
 
 #include <chrono>
 #include <cstdint>
@@ -10,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/json.h"
@@ -60,7 +66,19 @@ class Simulator {
   /// function restores the default answer.
   void set_responder(std::string method_or_command, Responder responder);
 
-  /// Closes every client connection now (the listener stays).
+  /// Called with every request line as it arrives (before it is answered), on the client's
+  /// thread; an empty function removes it. The sorvic-sim program prints the lines this way.
+  void set_request_observer(std::function<void(std::string_view line)> observer);
+
+  /// The current results, as ui.inspect, develop.get, photo.inspect would answer now.
+  [[nodiscard]] tavrick::Json ui_result() const;
+  [[nodiscard]] tavrick::Json develop_result() const;
+  [[nodiscard]] tavrick::Json photo_result() const;
+
+  /// The names set_page() knows.
+  [[nodiscard]] static const std::vector<std::string_view>& page_names();
+
+  /// Closes every client connection and returns when they are closed (the listener stays).
   void drop_clients();
   /// Number of connections accepted so far.
   [[nodiscard]] std::size_t connections_accepted() const;

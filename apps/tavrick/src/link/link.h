@@ -13,14 +13,19 @@
 
 namespace tavrick {
 
-class ReplySlot;  // the sending end of a single-use reply channel
+class Clock;
+class ReplySlot;  // the sending end of a single-use reply channel (link/reply_slot.h)
 
 class Link {
  public:
   /// Link::new: a link to 127.0.0.1:`port`. Opens nothing. Shared by the supervisor, the poller
   /// and the event loop.
   [[nodiscard]] static std::shared_ptr<Link> create(std::uint16_t port);
+  /// As above, reading the time of the connection warning's ten-second throttle from `clock`,
+  /// which must outlive the link (tests move it by hand).
+  [[nodiscard]] static std::shared_ptr<Link> create(std::uint16_t port, const Clock& clock);
 
+  /// Ends the current connection, so that its reader thread finishes soon.
   ~Link();
   Link(const Link&) = delete;
   Link& operator=(const Link&) = delete;
@@ -45,7 +50,8 @@ class Link {
 
  private:
   struct State;
-  explicit Link(std::uint16_t port);
+  Link(std::uint16_t port, const Clock& clock);
+  void connect_locked();
   std::unique_ptr<State> m_state;
 };
 
