@@ -26,7 +26,7 @@ std::optional<Page> page_from_name(std::string_view name) {
 }
 
 std::string control_key(Page page, Layer layer, ControlKind kind, std::uint8_t number) {
-  // Longest key: a 7-letter page, two 3-digit numbers and three slashes.
+  // Longest key: a 7-letter page, two 3-digit numbers, the kind letter and three slashes.
   std::array<char, 24> buffer{};
   char* out = buffer.data();
   char* const end = buffer.data() + buffer.size();
