@@ -26,23 +26,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  for f in "$work"/*.out "$work"/*.err; do
-    [ -s "$f" ] && { echo "--- $(basename "$f")" >&2; tail -n 20 "$f" >&2; }
-  done
-  exit 1
-}
-
-# wait_for FILE TEXT [COUNT] [SECONDS]: until FILE has COUNT lines containing TEXT.
-wait_for() {
-  local file=$1 text=$2 count=${3:-1} tries=$((${4:-15} * 10))
-  while [ "$(grep -cF -- "$text" "$file" 2>/dev/null)" -lt "$count" ]; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || fail "no $count× '$text' in $(basename "$file")"
-    sleep 0.1
-  done
-}
+source "$(dirname "$0")/support.sh"
 
 # Requests without their "id", so that they can be compared whole.
 requests() { grep -F '"develop.' "$work/sim.out" | sed 's/^{"id":[0-9]*,/{/' || true; }
