@@ -27,13 +27,15 @@ status=0
 
 # The lock file lives in the prefix's own data folder (Wine sets LOCALAPPDATA itself), so a
 # bridge of another test in the same prefix refuses this one for a while: wait for its end.
+# Nothing listens on the port: the link's notices about that are left out of the comparison.
 expected='Đang chạy (421 ô ánh xạ, cổng 7999). Fn = giữ, Custom Mode = bật/tắt.
 … chờ Loupedeck+ (chưa thấy thiết bị MIDI tên chứa "xyz")'
+bridge_lines() { grep -vF "… chưa nối được Orvalen Sorvic" "$work/run.out" || true; }
 for ((attempt = 0; ; attempt++)); do
   "$WINE_RUN" "$exe" run --no-env --port 7999 --source xyz >"$work/run.out" 2>"$work/run.err" &
   run_pid=$!
   for ((i = 0; i < 300; i++)); do
-    [ "$(cat "$work/run.out")" = "$expected" ] && break 2
+    [ "$(bridge_lines)" = "$expected" ] && break 2
     kill -0 "$run_pid" 2>/dev/null || break
     sleep 0.1
   done
@@ -44,5 +46,7 @@ for ((attempt = 0; ; attempt++)); do
   grep -qF "đã đang chạy" "$work/run.err" && [ "$attempt" -lt 120 ] || fail "run ended ($status)"
   sleep 1
 done
-[ ! -s "$work/run.err" ] || fail "run wrote to standard error"
+# Three more passes of the supervisor (3 s each) add nothing: the absence is told once.
+sleep 10
+[ "$(bridge_lines)" = "$expected" ] || fail "run output after 10 s"
 echo "PASS"
