@@ -151,6 +151,7 @@ struct AppPeer::State {
   void serve();
   void close_client(Client& client, bool by_peer, std::int64_t now);
   void read_client(Client& client, std::int64_t now);
+  void take_lines(Client& client, std::int64_t at, std::vector<PeerLine>& arrived);
   void poke() const {
     const std::uint64_t one = 1;
     (void)!::write(wake, &one, sizeof one);
@@ -186,38 +187,25 @@ void AppPeer::State::close_client(Client& client, bool by_peer, std::int64_t now
   epochs[client.epoch - 1].closed_by_peer = by_peer;
 }
 
-void AppPeer::State::read_client(Client& client, std::int64_t now) {
-  char buffer[65536];
-  bool ended = false;
-  for (;;) {
-    const ssize_t got = ::recv(client.fd, buffer, sizeof buffer, 0);
-    if (got > 0) {
-      client.in.append(buffer, static_cast<std::size_t>(got));
-      continue;
-    }
-    // End of stream or an error: the bridge went away, after the lines read so far.
-    ended = !(got < 0 && (errno == EAGAIN || errno == EINTR));
-    break;
-  }
+void AppPeer::State::take_lines(Client& client, std::int64_t at, std::vector<PeerLine>& arrived) {
   ReplyMode current_mode;
   std::int64_t delay;
-  std::vector<PeerLine> arrived;
+  {
+    std::lock_guard lock(mutex);
+    current_mode = mode;
+    delay = delay_ns;
+  }
   std::size_t start = 0;
   for (std::size_t end; (end = client.in.find('\n', start)) != std::string::npos; start = end + 1) {
     const std::string_view line(client.in.data() + start, end - start);
     const LineKind kind = kind_of(line);
-    arrived.push_back({now, client.epoch, kind, kind == LineKind::adjust ? delta_of(line) : 0.0});
-    {
-      std::lock_guard lock(mutex);
-      current_mode = mode;
-      delay = delay_ns;
-    }
+    arrived.push_back({at, client.epoch, kind, kind == LineKind::adjust ? delta_of(line) : 0.0});
     switch (current_mode) {
       case ReplyMode::prompt:
         client.out += answer(line, kind);
         break;
       case ReplyMode::late:
-        client.later.emplace_back(now + delay, answer(line, kind));
+        client.later.emplace_back(at + delay, answer(line, kind));
         break;
       case ReplyMode::refuse:
         client.out += "{\"error\":\"refused by the soak peer\",\"id\":";
@@ -225,13 +213,33 @@ void AppPeer::State::read_client(Client& client, std::int64_t now) {
         client.out += ",\"ok\":false}\n";
         break;
       case ReplyMode::garbage:
-        garbage(client, line, kind, counter++, now);
+        garbage(client, line, kind, counter++, at);
         break;
       case ReplyMode::silent:
         break;
     }
   }
   client.in.erase(0, start);
+}
+
+void AppPeer::State::read_client(Client& client, std::int64_t now) {
+  char buffer[65536];
+  bool ended = false;
+  std::vector<PeerLine> arrived;
+  for (;;) {
+    const ssize_t got = ::recv(client.fd, buffer, sizeof buffer, 0);
+    if (got > 0) {
+      // A line arrived when the read that completed it returned, not when poll woke up: more
+      // bytes may have come in between.
+      const std::int64_t at = now_ns();
+      client.in.append(buffer, static_cast<std::size_t>(got));
+      take_lines(client, at, arrived);
+      continue;
+    }
+    // End of stream or an error: the bridge went away, after the lines read so far.
+    ended = !(got < 0 && (errno == EAGAIN || errno == EINTR));
+    break;
+  }
   if (!arrived.empty()) {
     const auto adjusts = static_cast<std::size_t>(
         std::count_if(arrived.begin(), arrived.end(),
