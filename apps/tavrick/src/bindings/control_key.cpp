@@ -26,19 +26,19 @@ std::optional<Page> page_from_name(std::string_view name) {
 }
 
 std::string control_key(Page page, Layer layer, ControlKind kind, std::uint8_t number) {
-  // Longest key: a 7-letter page, two 3-digit numbers, the kind letter and three slashes.
-  std::array<char, 24> buffer{};
-  char* out = buffer.data();
-  char* const end = buffer.data() + buffer.size();
-  const std::string_view name = page_name(page);
-  out = std::copy(name.begin(), name.end(), out);
-  *out++ = '/';
-  out = std::to_chars(out, end, layer).ptr;
-  *out++ = '/';
-  *out++ = static_cast<char>(kind);
-  *out++ = '/';
-  out = std::to_chars(out, end, number).ptr;
-  return std::string(buffer.data(), out);
+  // The longest key ("masking/3/r/116") has 15 characters and stays in the small-string buffer.
+  const auto append_decimal = [](std::string& out, std::uint8_t value) {
+    std::array<char, 3> digits{};
+    out.append(digits.data(), std::to_chars(digits.data(), digits.data() + 3, value).ptr);
+  };
+  std::string key(page_name(page));
+  key += '/';
+  append_decimal(key, layer);
+  key += '/';
+  key += static_cast<char>(kind);
+  key += '/';
+  append_decimal(key, number);
+  return key;
 }
 
 }  // namespace tavrick
