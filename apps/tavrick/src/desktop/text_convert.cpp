@@ -11,6 +11,8 @@ namespace {
 
 constexpr char32_t k_replacement = 0xFFFD;
 
+}  // namespace
+
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));
@@ -28,6 +30,8 @@ void append_utf8(std::string& out, char32_t c) {
     out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
 }
+
+namespace {
 
 void append_utf16(std::u16string& out, char32_t c) {
   if (c < 0x10000) {

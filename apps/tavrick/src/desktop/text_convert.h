@@ -17,6 +17,9 @@ struct Utf8Decoded {
 /// for its longest prefix that could begin a valid sequence, so a stray byte costs only itself.
 [[nodiscard]] Utf8Decoded decode_utf8(std::string_view text, std::size_t at);
 
+/// Appends the UTF-8 bytes of code point `c` (at most U+10FFFF).
+void append_utf8(std::string& out, char32_t c);
+
 /// UTF-16 units to UTF-8; an unpaired surrogate becomes U+FFFD.
 [[nodiscard]] std::string utf8_from_utf16(std::u16string_view text);
 

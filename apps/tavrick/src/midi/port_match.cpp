@@ -7,75 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "desktop/text_convert.h"
 #include "midi/lowercase_table.h"
 #include "midi/midi_port.h"
 
 namespace tavrick {
 
 namespace {
-
-constexpr char32_t k_replacement = 0xFFFD;
-
-/// Reads one code point at `pos` and advances past it; a byte that does not start a valid
-/// sequence (overlong, surrogate, above U+10FFFF, cut short) is consumed alone as U+FFFD.
-char32_t next_code_point(std::string_view text, std::size_t& pos) {
-  const auto lead = static_cast<std::uint8_t>(text[pos]);
-  std::size_t length = 0;
-  char32_t value = 0;
-  char32_t minimum = 0;
-  if (lead < 0x80) {
-    ++pos;
-    return lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, value = lead & 0x1Fu, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, value = lead & 0x0Fu, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, value = lead & 0x07u, minimum = 0x10000;
-  } else {
-    ++pos;
-    return k_replacement;
-  }
-  if (text.size() - pos < length) {
-    ++pos;
-    return k_replacement;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto byte = static_cast<std::uint8_t>(text[pos + i]);
-    if ((byte & 0xC0) != 0x80) {
-      ++pos;
-      return k_replacement;
-    }
-    value = (value << 6) | (byte & 0x3Fu);
-  }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-    ++pos;
-    return k_replacement;
-  }
-  pos += length;
-  return value;
-}
-
-void append_utf8(std::string& out, char32_t cp) {
-  const auto byte = [](char32_t bits) {
-    return static_cast<char>(static_cast<std::uint8_t>(bits));
-  };
-  if (cp < 0x80) {
-    out += byte(cp);
-  } else if (cp < 0x800) {
-    out += byte(0xC0 | (cp >> 6));
-    out += byte(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += byte(0xE0 | (cp >> 12));
-    out += byte(0x80 | ((cp >> 6) & 0x3F));
-    out += byte(0x80 | (cp & 0x3F));
-  } else {
-    out += byte(0xF0 | (cp >> 18));
-    out += byte(0x80 | ((cp >> 12) & 0x3F));
-    out += byte(0x80 | ((cp >> 6) & 0x3F));
-    out += byte(0x80 | (cp & 0x3F));
-  }
-}
 
 char32_t lower_single(char32_t cp) {
   const auto runs = lowercase_runs();
@@ -100,7 +38,9 @@ std::string unicode_lowercase(std::string_view text) {
   out.reserve(text.size());
   std::size_t pos = 0;
   while (pos < text.size()) {
-    const char32_t cp = next_code_point(text, pos);
+    const Utf8Decoded decoded = decode_utf8(text, pos);
+    const char32_t cp = decoded.code_point;
+    pos += decoded.length;
     if (cp == 0x130) {
       // LATIN CAPITAL LETTER I WITH DOT ABOVE lowers to i followed by COMBINING DOT ABOVE.
       append_utf8(out, U'i');
