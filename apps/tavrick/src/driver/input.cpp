@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "driver/actions.h"
 #include "driver/labels.h"
@@ -47,8 +49,27 @@ std::string button_name(std::uint8_t number) {
   return "note " + std::to_string(number);
 }
 
+// The display label of a row of the binding table, worked out once per row rather than on every
+// turn; rows of other tables (tests) are labelled on the spot.
+std::string_view row_label(const Binding& binding, std::string& scratch) {
+  static const std::vector<std::string> k_labels = [] {
+    std::vector<std::string> labels;
+    for (const Binding& row : binding_table()) {
+      labels.push_back(action_label(row.device_action));
+    }
+    return labels;
+  }();
+  const std::span<const Binding> table = binding_table();
+  if (&binding >= table.data() && &binding < table.data() + table.size()) {
+    return k_labels[static_cast<std::size_t>(&binding - table.data())];
+  }
+  scratch = action_label(binding.device_action);
+  return scratch;
+}
+
 void run_binding(DriverState& state, const Binding& binding, std::int32_t detents) {
-  execute_action(state, binding.action, detents, action_label(binding.device_action));
+  std::string scratch;
+  execute_action(state, binding.action, detents, row_label(binding, scratch));
 }
 
 void handle_rotate(DriverState& state, const ControlEvent& event) {

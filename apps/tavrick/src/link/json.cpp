@@ -43,9 +43,16 @@ bool nests_too_deep(std::string_view text) {
 void append_string(std::string& out, std::string_view text) {
   static constexpr char k_hex[] = "0123456789abcdef";
   out += '"';
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
+  // Bytes that need no escape (almost all of them) are copied in runs, not one by one.
+  std::size_t plain_from = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x20 && byte != '"' && byte != '\\') {
+      continue;
+    }
+    out.append(text.substr(plain_from, i - plain_from));
+    plain_from = i + 1;
+    switch (byte) {
       case '"':
         out += "\\\"";
         break;
@@ -68,15 +75,12 @@ void append_string(std::string& out, std::string_view text) {
         out += "\\r";
         break;
       default:
-        if (byte < 0x20) {
-          out += "\\u00";
-          out += k_hex[byte >> 4];
-          out += k_hex[byte & 0x0f];
-        } else {
-          out += c;
-        }
+        out += "\\u00";
+        out += k_hex[byte >> 4];
+        out += k_hex[byte & 0x0f];
     }
   }
+  out.append(text.substr(plain_from));
   out += '"';
 }
 
@@ -160,6 +164,8 @@ std::optional<Json> parse_json(std::string_view text) {
     return std::nullopt;
   }
 }
+
+void append_json_string(std::string& out, std::string_view text) { append_string(out, text); }
 
 void append_json_text(std::string& out, const Json& value) {
   switch (value.type()) {

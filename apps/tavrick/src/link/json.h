@@ -22,6 +22,9 @@ using Json = nlohmann::json;
 /// non-finite floats. Any thread.
 void append_json_text(std::string& out, const Json& value);
 
+/// Appends `text` as a JSON string with the control port's escapes.
+void append_json_string(std::string& out, std::string_view text);
+
 /// The compact text of `value`.
 [[nodiscard]] std::string json_text(const Json& value);
 

@@ -1,5 +1,7 @@
 #include "link/wire.h"
 
+#include <array>
+#include <charconv>
 #include <utility>
 
 #include "link/log.h"
@@ -18,10 +20,13 @@ Json command_params(std::string_view command, Json params) {
 std::string request_line(std::uint64_t id, std::string_view method, const Json& params) {
   // Written by hand rather than through a Json object so that the parameters are not copied;
   // "id" < "method" < "params" is the sorted order.
-  std::string line = "{\"id\":";
-  append_json_text(line, Json(id));
+  std::string line;
+  line.reserve(160);  // a knob turn's line fits, so building it allocates once
+  line += "{\"id\":";
+  std::array<char, 20> digits{};
+  line.append(digits.data(), std::to_chars(digits.data(), digits.data() + digits.size(), id).ptr);
   line += ",\"method\":";
-  append_json_text(line, Json(std::string(method)));
+  append_json_string(line, method);
   line += ",\"params\":";
   append_json_text(line, params);
   line += "}\n";
