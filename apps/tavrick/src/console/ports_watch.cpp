@@ -1,6 +1,5 @@
 // The diagnostic commands `ports` and `watch`.
 
-#include <charconv>
 #include <string>
 #include <variant>
 
@@ -13,23 +12,13 @@
 
 namespace tavrick {
 
-namespace {
-
-std::string decimal(std::int32_t value) {
-  char text[16];
-  const auto end = std::to_chars(std::begin(text), std::end(text), value).ptr;
-  return std::string(text, end);
-}
-
-}  // namespace
-
 std::string watch_line(const ControlEvent& event) {
-  const std::string number = decimal(event.number);
+  const std::string number = std::to_string(event.number);
   switch (event.kind) {
     case EventKind::Rotate: {
       const std::string sign = event.delta < 0 ? "" : "+";
       return "NÚM  CC " + number + " " + knob_label(event.number).value_or("") + "  delta " + sign +
-             decimal(event.delta);
+             std::to_string(event.delta);
     }
     case EventKind::Press:
     case EventKind::Release: {

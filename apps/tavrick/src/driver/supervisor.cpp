@@ -3,9 +3,9 @@
 #include "driver/supervisor.h"
 
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -20,13 +20,6 @@ namespace tavrick {
 namespace {
 
 constexpr auto k_pass_period = std::chrono::seconds(3);
-
-template <class Number>
-std::string decimal(Number value) {
-  char text[24];
-  const auto end = std::to_chars(std::begin(text), std::end(text), value).ptr;
-  return std::string(text, end);
-}
 
 }  // namespace
 
@@ -101,7 +94,7 @@ int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env) {
     event_loop_finished->store(true);
   }).detach();
 
-  log_line("Đang chạy (" + decimal(binding_table().size()) + " ô ánh xạ, cổng " + decimal(port) +
+  log_line("Đang chạy (" + std::to_string(binding_table().size()) + " ô ánh xạ, cổng " + std::to_string(port) +
            "). Fn = giữ, Custom Mode = bật/tắt.");
 
   Supervisor supervisor(std::string(source), std::move(sender), system_midi_backend(),
