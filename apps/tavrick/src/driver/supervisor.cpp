@@ -94,8 +94,8 @@ int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env) {
     event_loop_finished->store(true);
   }).detach();
 
-  log_line("Đang chạy (" + std::to_string(binding_table().size()) + " ô ánh xạ, cổng " + std::to_string(port) +
-           "). Fn = giữ, Custom Mode = bật/tắt.");
+  log_line("Đang chạy (" + std::to_string(binding_table().size()) + " ô ánh xạ, cổng " +
+           std::to_string(port) + "). Fn = giữ, Custom Mode = bật/tắt.");
 
   Supervisor supervisor(std::string(source), std::move(sender), system_midi_backend(),
                         [event_loop_finished] { return event_loop_finished->load(); });
