@@ -150,22 +150,38 @@ int JackSurface::process(jack_nframes_t frames, void* self_pointer) {
   return 0;
 }
 
+std::optional<MidiInput> open_midi_input(const std::string& client_name,
+                                         JackProcessCallback process, void* arg) {
+  jack_status_t status{};
+  MidiInput input;
+  input.client = jack_client_open(client_name.c_str(), JackNoStartServer, &status);
+  if (input.client == nullptr) {
+    return std::nullopt;
+  }
+  input.port = jack_port_register(input.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  if (input.port == nullptr || jack_set_process_callback(input.client, process, arg) != 0 ||
+      jack_activate(input.client) != 0) {
+    jack_client_close(input.client);
+    return std::nullopt;
+  }
+  return input;
+}
+
+bool connect_to_input(jack_client_t* client, const std::string& source) {
+  const std::string target = std::string(jack_get_client_name(client)) + ":in";
+  return jack_connect(client, source.c_str(), target.c_str()) == 0;
+}
+
 std::unique_ptr<JackReader> JackReader::open(const std::string& client_name, std::size_t capacity) {
   std::unique_ptr<JackReader> reader(new JackReader());
   reader->m_arrived_ns.assign(capacity, 0);
   reader->m_values.assign(capacity, 0);
-  jack_status_t status{};
-  reader->m_client = jack_client_open(client_name.c_str(), JackNoStartServer, &status);
-  if (reader->m_client == nullptr) {
+  const auto input = open_midi_input(client_name, &JackReader::process, reader.get());
+  if (!input) {
     return nullptr;
   }
-  reader->m_port =
-      jack_port_register(reader->m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-  if (reader->m_port == nullptr ||
-      jack_set_process_callback(reader->m_client, &JackReader::process, reader.get()) != 0 ||
-      jack_activate(reader->m_client) != 0) {
-    return nullptr;
-  }
+  reader->m_client = input->client;
+  reader->m_port = input->port;
   return reader;
 }
 
@@ -176,8 +192,7 @@ JackReader::~JackReader() {
 }
 
 bool JackReader::connect_from(const std::string& source) {
-  const std::string target = std::string(jack_get_client_name(m_client)) + ":in";
-  return jack_connect(m_client, source.c_str(), target.c_str()) == 0;
+  return connect_to_input(m_client, source);
 }
 
 int JackReader::process(jack_nframes_t frames, void* self_pointer) {

@@ -22,6 +22,18 @@ namespace bench {
 [[nodiscard]] std::optional<Child> start_jack_server(const std::string& name, int period,
                                                      const std::filesystem::path& output);
 
+/// A client with one MIDI input port "in", whose process callback is `process(frames, arg)`,
+/// active. Nothing (and nothing left open) when JACK refuses.
+struct MidiInput {
+  jack_client_t* client = nullptr;
+  jack_port_t* port = nullptr;
+};
+[[nodiscard]] std::optional<MidiInput> open_midi_input(const std::string& client_name,
+                                                       JackProcessCallback process, void* arg);
+
+/// Connects `source` (a full port name) to the input port of `client`.
+bool connect_to_input(jack_client_t* client, const std::string& source);
+
 /// Which turns to send and when.
 struct TurnPlan {
   std::vector<std::int64_t> due_ns;  ///< due time of each turn, after start()

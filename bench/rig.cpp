@@ -12,8 +12,10 @@ Rig::~Rig() {
   if (bridge) {
     bridge->stop();
   }
+  relay.reset();
   baseline.reset();
   surface.reset();
+  relay_peer.reset();
   peer.reset();
   if (jack) {
     jack->stop();
@@ -51,7 +53,7 @@ bool start_bridge(Rig& rig, const Settings& settings) {
   return true;
 }
 
-std::unique_ptr<Rig> start_rig(const Settings& settings, TurnPlan plan, Baseline baseline) {
+std::unique_ptr<Rig> start_rig(const Settings& settings, TurnPlan plan, References references) {
   auto rig = std::make_unique<Rig>();
   rig->server_name = "tavrick-bench-" + std::to_string(getpid());
   rig->jack = start_jack_server(rig->server_name, settings.period, rig->dir.path() / "jackd.log");
@@ -69,10 +71,20 @@ std::unique_ptr<Rig> start_rig(const Settings& settings, TurnPlan plan, Baseline
     std::fprintf(stderr, "cannot open the surface's JACK client\n");
     return nullptr;
   }
-  if (baseline == Baseline::yes) {
+  if (references != References::none) {
     rig->baseline = JackReader::open("tavrick-bench-baseline", turns);
     if (!rig->baseline || !rig->baseline->connect_from(rig->surface->port_name())) {
       std::fprintf(stderr, "cannot open the baseline reader\n");
+      return nullptr;
+    }
+  }
+  if (references == References::baseline_and_relay) {
+    rig->relay_peer = AppPeer::start();
+    if (rig->relay_peer) {
+      rig->relay = JackRelay::open("tavrick-bench-relay", rig->relay_peer->port());
+    }
+    if (!rig->relay || !rig->relay->connect_from(rig->surface->port_name())) {
+      std::fprintf(stderr, "cannot open the relay\n");
       return nullptr;
     }
   }

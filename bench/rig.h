@@ -11,6 +11,7 @@
 #include "app_peer.h"
 #include "bench_util.h"
 #include "jack_clients.h"
+#include "relay.h"
 
 namespace bench {
 
@@ -24,7 +25,10 @@ struct Settings {
   bool quiet = false;
 };
 
-enum class Baseline : bool { no, yes };
+/// The reference readers of the surface beside the bridge: none, the baseline, or the baseline
+/// and the relay. They are connected to the surface before the bridge is started, so an earlier
+/// place in JACK's cycle, if the order matters, is theirs.
+enum class References : std::uint8_t { none, baseline, baseline_and_relay };
 
 /// Everything running for one benchmark; the destructor stops it all.
 struct Rig {
@@ -34,6 +38,8 @@ struct Rig {
   std::unique_ptr<AppPeer> peer;
   std::unique_ptr<JackSurface> surface;
   std::unique_ptr<JackReader> baseline;
+  std::unique_ptr<AppPeer> relay_peer;  ///< the relay's own stand-in
+  std::unique_ptr<JackRelay> relay;
   std::optional<Child> bridge;
 
   [[nodiscard]] std::filesystem::path bridge_log() const { return dir.path() / "bridge.log"; }
@@ -46,7 +52,7 @@ struct Rig {
 /// Starts the rig with `plan` for the surface; the bridge is running, listening to the surface
 /// and connected to the stand-in when this returns. Prints why and gives nothing on failure.
 [[nodiscard]] std::unique_ptr<Rig> start_rig(const Settings& settings, TurnPlan plan,
-                                             Baseline baseline);
+                                             References references);
 
 /// Starts the bridge of `rig` (again): `tavrick run --no-env` with a data folder of its own.
 [[nodiscard]] bool start_bridge(Rig& rig, const Settings& settings);
