@@ -11,5 +11,6 @@ int run_throughput(const Settings& settings);
 int run_idle(const Settings& settings);
 int run_startup(const Settings& settings);
 int run_soak(const Settings& settings);
+int run_turn_cost(const Settings& settings);
 
 }  // namespace bench

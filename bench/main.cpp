@@ -1,5 +1,5 @@
 // tavrick-bench: end-to-end benchmarks of the bridge and its fault soak.
-//   tavrick-bench latency|throughput|idle|startup|soak [--tavrick PATH] [--period FRAMES]
+//   tavrick-bench latency|throughput|idle|startup|soak|turn-cost [--tavrick PATH] [--period FRAMES]
 //                 [--turns N] [--interval-us US] [--seconds S]
 
 #include <cstdio>
@@ -12,9 +12,10 @@
 namespace {
 
 int usage() {
-  std::fprintf(stderr,
-               "usage: tavrick-bench latency|throughput|idle|startup|soak [--tavrick PATH] "
-               "[--period FRAMES] [--turns N] [--interval-us US] [--seconds S]\n");
+  std::fprintf(
+      stderr,
+      "usage: tavrick-bench latency|throughput|idle|startup|soak|turn-cost [--tavrick PATH] "
+      "[--period FRAMES] [--turns N] [--interval-us US] [--seconds S]\n");
   return 2;
 }
 
@@ -67,6 +68,9 @@ int main(int argc, char** argv) {
   }
   if (command == "soak") {
     return bench::run_soak(settings);
+  }
+  if (command == "turn-cost") {
+    return bench::run_turn_cost(settings);
   }
   return usage();
 }
