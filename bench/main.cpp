@@ -4,10 +4,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "benchmarks.h"
+#include "reader_process.h"
 
 namespace {
 
@@ -24,6 +26,10 @@ int usage() {
 int main(int argc, char** argv) {
   if (argc < 2) {
     return usage();
+  }
+  // The benchmarks' reference readers run as processes of this program.
+  if (std::string_view(argv[1]) == "reader") {
+    return bench::reader_main(std::span<char* const>(argv + 2, static_cast<std::size_t>(argc - 2)));
   }
   bench::Settings settings;
   for (int i = 2; i + 1 < argc; i += 2) {

@@ -12,8 +12,7 @@ Rig::~Rig() {
   if (bridge) {
     bridge->stop();
   }
-  relay.reset();
-  baseline.reset();
+  reference.reset();
   surface.reset();
   relay_peer.reset();
   peer.reset();
@@ -53,7 +52,29 @@ bool start_bridge(Rig& rig, const Settings& settings) {
   return true;
 }
 
-std::unique_ptr<Rig> start_rig(const Settings& settings, TurnPlan plan, References references) {
+namespace {
+
+bool start_reference(Rig& rig, Reference reference, std::size_t turns) {
+  rig.reference_kind = reference;
+  if (reference == Reference::baseline) {
+    rig.reference = ReaderProcess::start("tavrick-bench-baseline", rig.surface->port_name(), turns,
+                                         std::nullopt, rig.dir.path());
+  } else {
+    rig.relay_peer = AppPeer::start();
+    if (!rig.relay_peer) {
+      std::fprintf(stderr, "cannot listen on 127.0.0.1\n");
+      return false;
+    }
+    rig.reference = ReaderProcess::start("tavrick-bench-relay", rig.surface->port_name(), 0,
+                                         rig.relay_peer->port(), rig.dir.path());
+  }
+  return rig.reference != nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<Rig> start_rig(const Settings& settings, TurnPlan plan, Reference reference,
+                               Order order) {
   auto rig = std::make_unique<Rig>();
   rig->server_name = "tavrick-bench-" + std::to_string(getpid());
   rig->jack = start_jack_server(rig->server_name, settings.period, rig->dir.path() / "jackd.log");
@@ -71,24 +92,15 @@ std::unique_ptr<Rig> start_rig(const Settings& settings, TurnPlan plan, Referenc
     std::fprintf(stderr, "cannot open the surface's JACK client\n");
     return nullptr;
   }
-  if (references != References::none) {
-    rig->baseline = JackReader::open("tavrick-bench-baseline", turns);
-    if (!rig->baseline || !rig->baseline->connect_from(rig->surface->port_name())) {
-      std::fprintf(stderr, "cannot open the baseline reader\n");
-      return nullptr;
-    }
-  }
-  if (references == References::baseline_and_relay) {
-    rig->relay_peer = AppPeer::start();
-    if (rig->relay_peer) {
-      rig->relay = JackRelay::open("tavrick-bench-relay", rig->relay_peer->port());
-    }
-    if (!rig->relay || !rig->relay->connect_from(rig->surface->port_name())) {
-      std::fprintf(stderr, "cannot open the relay\n");
-      return nullptr;
-    }
+  const bool with_reference = reference != Reference::none;
+  if (with_reference && order == Order::reference_first &&
+      !start_reference(*rig, reference, turns)) {
+    return nullptr;
   }
   if (!start_bridge(*rig, settings)) {
+    return nullptr;
+  }
+  if (with_reference && order == Order::bridge_first && !start_reference(*rig, reference, turns)) {
     return nullptr;
   }
   return rig;

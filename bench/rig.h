@@ -11,7 +11,7 @@
 #include "app_peer.h"
 #include "bench_util.h"
 #include "jack_clients.h"
-#include "relay.h"
+#include "reader_process.h"
 
 namespace bench {
 
@@ -25,10 +25,14 @@ struct Settings {
   bool quiet = false;
 };
 
-/// The reference readers of the surface beside the bridge: none, the baseline, or the baseline
-/// and the relay. They are connected to the surface before the bridge is started, so an earlier
-/// place in JACK's cycle, if the order matters, is theirs.
-enum class References : std::uint8_t { none, baseline, baseline_and_relay };
+/// The reader of the surface beside the bridge, in a process of its own: none, the baseline (a
+/// bare JACK reader) or the relay (see reader_process.h).
+enum class Reference : std::uint8_t { none, baseline, relay };
+
+/// Which of the surface's two readers is opened first. JACK serves the readers of a port one
+/// after the other in the order they were opened, and on a machine with few cores the second
+/// starts tens of microseconds after the first; comparisons are made in both orders.
+enum class Order : bool { reference_first, bridge_first };
 
 /// Everything running for one benchmark; the destructor stops it all.
 struct Rig {
@@ -37,9 +41,9 @@ struct Rig {
   std::optional<Child> jack;
   std::unique_ptr<AppPeer> peer;
   std::unique_ptr<JackSurface> surface;
-  std::unique_ptr<JackReader> baseline;
+  Reference reference_kind = Reference::none;
+  std::unique_ptr<ReaderProcess> reference;
   std::unique_ptr<AppPeer> relay_peer;  ///< the relay's own stand-in
-  std::unique_ptr<JackRelay> relay;
   std::optional<Child> bridge;
 
   [[nodiscard]] std::filesystem::path bridge_log() const { return dir.path() / "bridge.log"; }
@@ -52,7 +56,8 @@ struct Rig {
 /// Starts the rig with `plan` for the surface; the bridge is running, listening to the surface
 /// and connected to the stand-in when this returns. Prints why and gives nothing on failure.
 [[nodiscard]] std::unique_ptr<Rig> start_rig(const Settings& settings, TurnPlan plan,
-                                             References references);
+                                             Reference reference,
+                                             Order order = Order::reference_first);
 
 /// Starts the bridge of `rig` (again): `tavrick run --no-env` with a data folder of its own.
 [[nodiscard]] bool start_bridge(Rig& rig, const Settings& settings);

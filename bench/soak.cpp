@@ -49,7 +49,7 @@ int run_soak(const Settings& settings) {
   const std::int64_t seconds = settings.seconds > 0 ? settings.seconds : 180;
   TurnPlan plan = paced_plan(static_cast<std::size_t>(seconds * 1'000'000'000 / k_turn_interval_ns),
                              k_turn_interval_ns);
-  auto rig = start_rig(settings, std::move(plan), References::none);
+  auto rig = start_rig(settings, std::move(plan), Reference::none);
   if (!rig) {
     return 1;
   }
