@@ -22,13 +22,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  for f in "$work"/*.out "$work"/*.err "$log"; do
-    [ -s "$f" ] && { echo "--- $f" >&2; tail -n 20 "$f" >&2; }
-  done
-  exit 1
-}
+source "$(dirname "$0")/support.sh"
+
 # Runs a program with its output in files; sets $status.
 run() {
   local name=$1
@@ -36,13 +31,7 @@ run() {
   status=0
   "$@" >"$work/$name.out" 2>"$work/$name.err" </dev/null || status=$?
 }
-wait_for_log() {
-  for ((i = 0; i < 600; i++)); do
-    grep -qF -- "$1" "$log" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  fail "log line not seen: $1"
-}
+wait_for_log() { wait_for "$log" "$1" 1 60; }
 # The process id of the program at this exact path, found through /proc.
 pid_of_program() {
   for exe in /proc/[0-9]*/exe; do
@@ -54,14 +43,7 @@ pid_of_program() {
   return 1
 }
 
-"$SORVIC_SIM" --port 0 >"$work/sim.out" 2>"$work/sim.err" </dev/null &
-sim_pid=$!
-for ((i = 0; i < 300; i++)); do
-  grep -q 'listening on' "$work/sim.err" 2>/dev/null && break
-  sleep 0.1
-done
-port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/sim.err")
-[ -n "$port" ] || fail "simulator did not start"
+start_simulator
 
 # Without the agent beside the program: an error and no entry.
 mkdir -p "$work/only console"

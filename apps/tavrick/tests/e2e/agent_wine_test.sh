@@ -26,13 +26,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  for f in "$work"/*.out "$work"/*.err "$log"; do
-    [ -s "$f" ] && { echo "--- $f" >&2; tail -n 20 "$f" >&2; }
-  done
-  exit 1
-}
+source "$(dirname "$0")/support.sh"
 
 # Runs a Windows program; its output goes to files (Wine's helpers keep pipes open). Sets $status.
 win() {
@@ -43,14 +37,7 @@ win() {
 }
 # A file's text without the carriage returns of Windows line ends.
 text() { tr -d '\r' <"$1"; }
-wait_for_log() {
-  local needle=$1
-  for ((i = 0; i < 600; i++)); do
-    grep -qF -- "$needle" "$log" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  fail "log line not seen: $needle"
-}
+wait_for_log() { wait_for "$log" "$1" 1 60; }
 
 mkdir -p "$WINEPREFIX"
 wineserver -p
@@ -63,14 +50,7 @@ win_log="$local_app_data\\Orvalen Sorvic\\loupedeck.log"
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 value='Orvalen Sorvic Loupedeck'
 
-"$SORVIC_SIM" --port 0 >"$work/sim.out" 2>"$work/sim.err" </dev/null &
-sim_pid=$!
-for ((i = 0; i < 300; i++)); do
-  grep -q 'listening on' "$work/sim.err" 2>/dev/null && break
-  sleep 0.1
-done
-port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/sim.err")
-[ -n "$port" ] || fail "simulator did not start"
+start_simulator
 
 # From a folder without the agent: an error, and nothing in the registry or the environment.
 mkdir -p "$work/Only Console"

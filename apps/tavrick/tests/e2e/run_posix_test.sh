@@ -44,10 +44,8 @@ for ((i = 0; ; i++)); do
   sleep 0.1
 done
 
-"$SORVIC_SIM" --port 0 </dev/null >"$work/sim.out" 2>"$work/sim.err" &
-pids+=($!)
-wait_for "$work/sim.err" "listening on"
-port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/sim.err")
+start_simulator
+pids+=("$sim_pid")
 
 # start_surface N: the virtual surface, fed line by line through file descriptor 3. Programs
 # started later must not inherit that descriptor (3>&-), or the surface never sees the end of

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "desktop/command_line.h"
 #include "desktop/text_convert.h"
 #include "support/process_io.h"
 #include "support/scratch_folder.h"
+#include "support/spawn_win32.h"
 
 namespace tavrick::test {
 namespace {
@@ -13,12 +13,6 @@ namespace {
 std::wstring wide(std::string_view utf8) {
   const std::u16string text = utf16_from_utf8(utf8);
   return std::wstring(text.begin(), text.end());
-}
-
-HANDLE inheritable_file(const std::filesystem::path& path) {
-  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -35,27 +29,13 @@ ProgramResult run_program(const std::filesystem::path& program,
     for (const auto& [name, value] : env) {
       scoped.push_back(std::make_unique<ScopedEnv>(name, value));
     }
-    const HANDLE out = inheritable_file(out_file);
-    const HANDLE err = inheritable_file(err_file);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = INVALID_HANDLE_VALUE;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    std::wstring line = wide(windows_command_line({program.string(), args}));
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                       nullptr, nullptr, &startup, &process)) {
-      WaitForSingleObject(process.hProcess, INFINITE);
+    if (const HANDLE process = start_with_output_files(program, args, out_file, err_file)) {
+      WaitForSingleObject(process, INFINITE);
       DWORD code = 0;
-      GetExitCodeProcess(process.hProcess, &code);
+      GetExitCodeProcess(process, &code);
       result.exit_code = static_cast<int>(code);
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
+      CloseHandle(process);
     }
-    CloseHandle(out);
-    CloseHandle(err);
   }
   result.out = read_file(out_file);
   result.err = read_file(err_file);
