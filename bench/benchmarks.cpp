@@ -93,13 +93,6 @@ std::string memory_text(const ProcessUse& use) {
          kb_text(use.shmem_kb) + " JACK shared memory (RssShmem), the rest mapped files";
 }
 
-// The per-turn latencies of one latency run, in nanoseconds.
-struct LatencyRun {
-  std::vector<std::int64_t> bridge;     ///< surface → application socket
-  std::vector<std::int64_t> reference;  ///< surface → the reference
-  std::vector<std::int64_t> apart;      ///< bridge − reference, turn by turn
-};
-
 // When each turn reached the reference of `rig`, after checking that every turn did, once and in
 // order; nothing otherwise.
 std::optional<std::vector<std::int64_t>> reference_arrivals(const Rig& rig, const TurnPlan& plan) {
@@ -120,10 +113,11 @@ std::optional<std::vector<std::int64_t>> reference_arrivals(const Rig& rig, cons
   return arrived;
 }
 
-// One run of `settings.turns` paced turns beside `reference` opened in `order`; prints a line of
-// its figures. Nothing when a turn went missing or astray.
-std::optional<LatencyRun> measure_latency(const Settings& settings, Reference reference,
-                                          Order order) {
+// One run of `settings.turns` paced turns beside `reference` opened in `order`; prints its
+// figures. Per turn, the bridge's latency minus the reference's; nothing when a turn went missing
+// or astray.
+std::optional<std::vector<std::int64_t>> measure_latency(const Settings& settings,
+                                                         Reference reference, Order order) {
   auto rig = start_rig(settings, paced_plan(settings.turns, settings.interval_us * 1000), reference,
                        order);
   if (!rig) {
@@ -140,21 +134,20 @@ std::optional<LatencyRun> measure_latency(const Settings& settings, Reference re
   if (!bridge_ok || !arrived) {
     return std::nullopt;
   }
-  LatencyRun run;
+  std::vector<std::int64_t> bridge;
+  std::vector<std::int64_t> through_reference;
+  std::vector<std::int64_t> apart;
   const auto& sent = rig->surface->sent_ns();
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    run.bridge.push_back(lines[i].at_ns - sent[i]);
-    run.reference.push_back((*arrived)[i] - sent[i]);
-    run.apart.push_back(lines[i].at_ns - (*arrived)[i]);
+    bridge.push_back(lines[i].at_ns - sent[i]);
+    through_reference.push_back((*arrived)[i] - sent[i]);
+    apart.push_back(lines[i].at_ns - (*arrived)[i]);
   }
-  auto bridge = run.bridge;
-  auto through_reference = run.reference;
-  auto apart = run.apart;
   const char* name = reference == Reference::baseline ? "baseline" : "relay";
-  std::printf("    bridge %s\n    %s %s\n    bridge − %s, turn by turn: %s\n",
-              describe(figures(bridge)).c_str(), name, describe(figures(through_reference)).c_str(),
-              name, describe(figures(apart)).c_str());
-  return run;
+  std::printf("    bridge %s\n    %s %s\n", describe(figures(bridge)).c_str(), name,
+              describe(figures(through_reference)).c_str());
+  std::printf("    bridge − %s, turn by turn: %s\n", name, describe(figures(apart)).c_str());
+  return apart;  // sorted now, which pooling does not mind
 }
 
 // Both orders of the bridge and `reference`: the bridge − reference differences of the two runs
@@ -171,9 +164,8 @@ std::optional<Figures> compare_both_orders(const Settings& settings, Reference r
   if (!second) {
     return std::nullopt;
   }
-  std::vector<std::int64_t> both = std::move(first->apart);
-  both.insert(both.end(), second->apart.begin(), second->apart.end());
-  return figures(both);
+  first->insert(first->end(), second->begin(), second->end());
+  return figures(*first);
 }
 
 }  // namespace
