@@ -216,7 +216,7 @@ void InputHandle::deliver_short(const std::vector<std::uint8_t>& message) {
   call_procedure(MIM_DATA, packed, time);
 }
 
-bool InputHandle::return_front(unsigned message, bool only_filled) {
+bool InputHandle::return_front(unsigned message, bool only_filled, const char* cause) {
   MIDIHDR* header = nullptr;
   std::string name;
   {
@@ -232,8 +232,12 @@ bool InputHandle::return_front(unsigned message, bool only_filled) {
     header->dwFlags = (header->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
     name = buffer_name(header);
   }
-  record(message_name(message) + " " + name + " with " + std::to_string(header->dwBytesRecorded) +
-         " bytes");
+  std::string text = message_name(message) + " " + name + " with " +
+                     std::to_string(header->dwBytesRecorded) + " bytes";
+  if (cause != nullptr) {
+    text.append(" (from ").append(cause).append(")");
+  }
+  record(text);
   call_procedure(message, reinterpret_cast<std::uintptr_t>(header), milliseconds_since_start());
   return true;
 }
@@ -401,7 +405,7 @@ unsigned InputHandle::stop() {
       m_in_sysex = false;
       m_short.clear();
       // Only the buffer being filled goes back; empty ones stay queued and not done.
-      returned = return_front(MIM_LONGDATA, true) ? 1 : 0;
+      returned = return_front(MIM_LONGDATA, true, "midiInStop") ? 1 : 0;
     });
     m_busy = nullptr;
   }
@@ -427,7 +431,7 @@ unsigned InputHandle::reset() {
       // The buffers queued when the reset began; one that the procedure queues again meanwhile
       // stays queued, and midiInClose then refuses.
       for (std::size_t i = 0; i < count; ++i) {
-        returned += return_front(MIM_LONGDATA, false) ? 1 : 0;
+        returned += return_front(MIM_LONGDATA, false, "midiInReset") ? 1 : 0;
       }
     });
     m_busy = nullptr;

@@ -70,7 +70,8 @@ class InputHandle {
   void take_sysex_byte(std::uint8_t byte);
   void deliver_short(const std::vector<std::uint8_t>& message);
   /// Hands the front buffer back (done, out of the queue); `only_filled` leaves an empty one.
-  bool return_front(unsigned message, bool only_filled);
+  /// `cause` names the call that hands it back, if it is not the byte stream.
+  bool return_front(unsigned message, bool only_filled, const char* cause = nullptr);
   void call_procedure(unsigned message, std::uintptr_t param1, std::uintptr_t param2);
   [[nodiscard]] unsigned injected(std::string_view function);
   void record(std::string_view text);
