@@ -43,6 +43,9 @@ standin 'plug kb \\?\usb#vid_0a01&pid_0001#kb Other Keyboard' \
 started_line="Đang chạy (421 ô ánh xạ, cổng $port). Fn = giữ, Custom Mode = bật/tắt."
 listening="→ đang nghe LOUPEDECK+ (Ctrl)
 → đang nghe Loupedeck+"
+expected_turn='{"method":"engine.execute","params":{"command":"develop.beginInteraction","params":{"label":"Exposure"}}}
+{"method":"engine.execute","params":{"command":"develop.adjust","params":{"control":"light.exposure","delta":0.05}}}
+{"method":"engine.execute","params":{"command":"develop.endInteraction"}}'
 # The link's own lines about its connection may come anywhere among the bridge's.
 bridge_lines() { grep -vE "^(→ đã nối|… chưa nối được) Orvalen Sorvic" || true; }
 
@@ -72,6 +75,11 @@ $listening" ] || fail "agent log: $(agent_log)"
 stamps=$(agent_log | bridge_lines | cut -d' ' -f1 | sort -u)
 (($(echo "$stamps" | tail -n 1) - $(echo "$stamps" | head -n 1) <= 1)) ||
   fail "agent lines not in the same second: $stamps"
+# A turn through the agent, once the editing view has been polled.
+wait_for "$work/sim.out" '"ui.inspect"'
+sim_before=$(sim_lines)
+heard '"develop.endInteraction"' 'play lp b0 21 01'
+[ "$(sim_requests "$sim_before")" = "$expected_turn" ] || fail "agent turn: $(sim_requests "$sim_before")"
 stop_win "$agent_pid"
 wait_for "$work/standin.out" "released: process" 2
 
@@ -89,9 +97,6 @@ lpu=$(handle_of lpu)
 wait_for "$work/sim.out" '"ui.inspect"' $(($(grep -c '"ui.inspect"' "$work/sim.out") + 1))
 sim_before=$(sim_lines)
 heard '"develop.endInteraction"' 'play lp b0 21 01'
-expected_turn='{"method":"engine.execute","params":{"command":"develop.beginInteraction","params":{"label":"Exposure"}}}
-{"method":"engine.execute","params":{"command":"develop.adjust","params":{"control":"light.exposure","delta":0.05}}}
-{"method":"engine.execute","params":{"command":"develop.endInteraction"}}'
 [ "$(sim_requests "$sim_before")" = "$expected_turn" ] || fail "one turn: $(sim_requests "$sim_before")"
 # The other port is heard too.
 heard '"develop.endInteraction"' 'play lpu b0 21 7f'
@@ -178,7 +183,7 @@ wait_for "$work/standin.out" "$lp played 5 bytes"
 standin 'unplug lp'
 wait_for "$work/run.out" "… Loupedeck+ đã rút ra; chờ cắm lại" 2
 wait_for "$work/standin.out" "$lp midiInClose"
-grep -qx "$lp MIM_LONGDATA buffer 0 with 5 bytes" "$work/standin.out" || fail "partly filled buffer"
+grep -qx "$lp MIM_LONGDATA buffer 0 with 5 bytes (from midiInReset)" "$work/standin.out" || fail "partly filled buffer"
 expect_closed "$lp"
 standin 'plug lp \\?\usb#vid_2952&pid_0003&mi_00#lp Loupedeck+'
 wait_for "$work/run.out" "→ đang nghe Loupedeck+" 3

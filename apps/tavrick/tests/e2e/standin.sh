@@ -117,6 +117,19 @@ start_bridge() {
   fail "the single-instance lock stayed taken"
 }
 
+# wait_for_line FILE LINE COUNT [SECONDS]: waits until FILE has COUNT lines that are exactly
+# LINE (within 15 s unless told); fails otherwise.
+wait_for_line() {
+  local file=$1 line=$2 count=$3 tries=$((${4:-15} * 10)) found
+  for (( ; ; )); do
+    found=$(grep -cxF -- "$line" "$file" 2>/dev/null) || true
+    [ "${found:-0}" -lt "$count" ] || return 0
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || fail "no $count× line '$line' in $(basename "$file")"
+    sleep 0.1
+  done
+}
+
 # wait_within FILE TEXT COUNT MILLISECONDS: waits until FILE has COUNT lines containing TEXT and
 # fails when that took longer than MILLISECONDS; prints the time it took.
 wait_within() {
