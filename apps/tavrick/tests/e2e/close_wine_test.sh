@@ -13,11 +13,6 @@ set -euo pipefail
 : "${WINE_RUN:?}" "${WINMM_STANDIN:?}" "${WINMM_STANDIN_DLL:?}" "${WINMM_CLOSE_STRESS:?}"
 
 work=$(mktemp -d)
-cleanup() {
-  standin_cleanup
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 source "$(dirname "$0")/support.sh"
 source "$(dirname "$0")/standin.sh"

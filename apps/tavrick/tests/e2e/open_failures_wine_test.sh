@@ -11,13 +11,6 @@ set -euo pipefail
   "${WINMM_STANDIN_DLL:?}"
 
 work=$(mktemp -d)
-sim_pid=""
-cleanup() {
-  standin_cleanup
-  [ -z "$sim_pid" ] || { kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; } || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 source "$(dirname "$0")/support.sh"
 source "$(dirname "$0")/standin.sh"
@@ -81,8 +74,8 @@ standin 'plug-for 2 lp \\?\usb#vid_2952&pid_0003#lp Loupedeck+'
 wait_for "$work/run.out" "! Loupedeck+: invalid port"
 
 # Every handle that was opened was closed again, each call succeeding; nothing was refused.
-opened=$(grep -c "midiInOpen [0-9]* ([a-z]*) → MMSYSERR_NOERROR" "$work/standin.out")
-closed=$(grep -c " midiInClose → MMSYSERR_NOERROR$" "$work/standin.out")
+opened=$(grep -c "midiInOpen [0-9]* ([a-z]*) → MMSYSERR_NOERROR" "$work/standin.out" || true)
+closed=$(grep -c " midiInClose → MMSYSERR_NOERROR$" "$work/standin.out" || true)
 [ "$opened" = "$closed" ] || fail "$opened handles opened, $closed closed"
 ! grep -E " (midiInReset|midiInStop|midiInUnprepareHeader buffer [0-3]|midiInClose) → " \
   "$work/standin.out" | grep -v "→ MMSYSERR_NOERROR" || fail "a closing call failed"

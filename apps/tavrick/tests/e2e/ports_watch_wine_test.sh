@@ -9,11 +9,6 @@ set -euo pipefail
 : "${TAVRICK:?}" "${TAVRICK_AGENT:?}" "${WINE_RUN:?}" "${WINMM_STANDIN:?}" "${WINMM_STANDIN_DLL:?}"
 
 work=$(mktemp -d)
-cleanup() {
-  standin_cleanup
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 source "$(dirname "$0")/support.sh"
 source "$(dirname "$0")/standin.sh"

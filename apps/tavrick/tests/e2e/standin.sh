@@ -1,7 +1,8 @@
 # Helpers for the Windows end-to-end scripts that run the programs with the WinMM stand-in;
 # sourced after support.sh. Environment: TAVRICK, TAVRICK_AGENT (the Windows programs),
 # WINMM_STANDIN (the stand-in's controller), WINMM_STANDIN_DLL (its winmm.dll), WINE_RUN.
-# The caller sets $work and calls standin_cleanup from its exit trap.
+# The caller sets $work; at exit every program started here (and the simulator of support.sh)
+# is ended and $work removed.
 
 win_pids=()
 standin_pid=""
@@ -108,7 +109,7 @@ start_bridge() {
   for ((attempt = 0; attempt < 120; attempt++)); do
     start_win "$name" tavrick.exe run "$@"
     while kill -0 "$win_pid" 2>/dev/null; do
-      grep -qF "Đang chạy (" "$work/$name.out" && return 0
+      grep -qF "Đang chạy (" "$work/$name.out" 2>/dev/null && return 0
       sleep 0.1
     done
     grep -qF "đã đang chạy" "$work/$name.err" || fail "$name ended: $(cat "$work/$name.err")"
@@ -160,4 +161,7 @@ standin_cleanup() {
   done
   exec 4>&- 2>/dev/null || true
   [ -z "$standin_pid" ] || stop_win "$standin_pid"
+  [ -z "${sim_pid:-}" ] || stop_win "$sim_pid"
+  rm -rf "$work"
 }
+trap standin_cleanup EXIT
