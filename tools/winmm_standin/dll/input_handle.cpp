@@ -121,12 +121,16 @@ void InputHandle::run_on_service(const std::function<void()>& task) {
 }
 
 void InputHandle::play(const std::vector<std::uint8_t>& bytes) {
+  bool started = false;
   {
     std::lock_guard lock(m_lock);
-    if (!m_started) {
-      record("dropped " + std::to_string(bytes.size()) + " bytes (input not started)");
-      return;
-    }
+    started = m_started;
+  }
+  // Recording may wait for the controller, which may be waiting for the reader thread, which
+  // needs the lock: never record with it held.
+  if (!started) {
+    record("dropped " + std::to_string(bytes.size()) + " bytes (input not started)");
+    return;
   }
   m_lost = 0;
   for (const std::uint8_t byte : bytes) {

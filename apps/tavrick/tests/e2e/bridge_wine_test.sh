@@ -155,8 +155,12 @@ $(diff "$work/burst.expected" "$work/burst.received" | sed -n 2p)"
 
 # Unplugging both ports: the unplug line within 3.5 s, both handles closed in order and never
 # used again, and no absence line.
+record_before=$(record_lines)
 standin 'unplug lp' 'unplug lpu'
 took=$(wait_within "$work/run.out" "… Loupedeck+ đã rút ra; chờ cắm lại" 1 3500)
+# Noticed by the first pass after the unplug: one listing since.
+[ "$(record_since "$record_before" | grep -c "midiInGetNumDevs" || true)" = 1 ] ||
+  fail "the unplug was noticed only by a later pass"
 expect_closed "$lp"
 expect_closed "$lpu"
 ! grep -qF "… chờ Loupedeck+" "$work/run.out" || fail "absence line after unplugging"
