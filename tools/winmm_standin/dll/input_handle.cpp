@@ -66,6 +66,8 @@ InputHandle::InputHandle(unsigned id, std::uintptr_t value, std::uintptr_t proce
 
 void InputHandle::open() {
   m_service = std::thread([this] { service_loop(); });
+  // Set before the service thread gets any work, which reaches it through m_lock.
+  m_service_id = m_service.get_id();
   m_reader = std::thread([this] { reader_loop(); });
   run_on_service([this] {
     record("MIM_OPEN");
@@ -74,7 +76,6 @@ void InputHandle::open() {
 }
 
 void InputHandle::service_loop() {
-  m_service_id = std::this_thread::get_id();
   while (!m_quit) {
     Work work;
     {
