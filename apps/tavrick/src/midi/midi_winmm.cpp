@@ -7,6 +7,7 @@
 #include <mmsystem.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -80,34 +81,116 @@ struct SysexBuffer {
   bool prepared = false;
 };
 
+/// What the input procedure reaches through its instance data: the callback, the message being
+/// assembled and the buffers. The connection owns it; when midiInClose fails it is left
+/// allocated on purpose, because the system may still own queued buffers and still call the
+/// procedure with this address.
+struct InputState {
+  explicit InputState(MidiCallback callback_in) : callback(std::move(callback_in)) {}
+
+  /// Called by the MIDI service on its own thread, one call at a time for this connection.
+  void handle_input(HMIDIIN handle, UINT kind, DWORD_PTR param1);
+
+  // Set once, with `lock` held, when closing begins. The input procedure reads it before
+  // anything else: the reset of the close hands buffers back on the service thread and waits
+  // for it, so the procedure must return at once then, without waiting for anything.
+  std::atomic<bool> closing{false};
+  // Serialises delivery and re-queueing with the start of closing, so that nothing is
+  // delivered or queued again once `closing` is set; guards `callback`. Re-entrant: queueing a
+  // buffer from the procedure may hand one back on the same thread.
+  std::recursive_mutex lock;
+  MidiCallback callback;
+  std::vector<std::uint8_t> message;  // the message being assembled; input procedure only
+  std::array<std::unique_ptr<SysexBuffer>, k_buffer_count> buffers;
+};
+
+void InputState::handle_input(HMIDIIN handle, UINT kind, DWORD_PTR param1) {
+  if (closing.load()) {
+    return;
+  }
+  if (kind == MIM_DATA) {
+    // The time stamp (param2) is of no use to the bridge.
+    if (const auto bytes = unpack_short_message(static_cast<std::uint32_t>(param1))) {
+      std::lock_guard guard(lock);
+      if (!closing.load()) {
+        callback(bytes->view());
+      }
+    }
+    return;
+  }
+  if (kind != MIM_LONGDATA && kind != MIM_LONGERROR) {
+    return;
+  }
+  auto* header = reinterpret_cast<MIDIHDR*>(param1);
+  if (kind == MIM_LONGDATA) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(header->lpData);
+    message.insert(message.end(), data, data + header->dwBytesRecorded);
+  }
+  // The system hands buffers back empty when it stops without input; queueing them again then
+  // would never end.
+  if (header->dwBytesRecorded == 0) {
+    return;
+  }
+  std::lock_guard guard(lock);
+  if (closing.load()) {
+    return;
+  }
+  if (midiInAddBuffer(handle, header, sizeof(MIDIHDR)) != MMSYSERR_NOERROR) {
+    write_text(Stream::err, "Error in handle_input: Requeuing WinMM input sysex buffer failed.\n");
+  }
+  callback(message);
+  message.clear();
+}
+
 class WinmmConnection final : public MidiConnection::Impl {
  public:
-  explicit WinmmConnection(MidiCallback callback) : m_callback(std::move(callback)) {}
+  explicit WinmmConnection(MidiCallback callback)
+      : m_state(std::make_unique<InputState>(std::move(callback))) {}
 
   /// The close sequence, also after an open that failed half-way.
   ~WinmmConnection() override {
-    std::lock_guard lock(m_lock);
     if (m_handle == nullptr) {
       return;
     }
-    m_closing = true;
+    {
+      // Waits for a delivery or re-queueing under way; none starts after this.
+      std::lock_guard guard(m_state->lock);
+      m_state->closing = true;
+    }
+    // The lock is not held here: the reset waits for the service thread, which may be calling
+    // the input procedure.
     midiInReset(m_handle);
     midiInStop(m_handle);
-    for (const auto& buffer : m_buffers) {
-      if (buffer && buffer->prepared &&
-          midiInUnprepareHeader(m_handle, &buffer->header, sizeof(MIDIHDR)) != MMSYSERR_NOERROR) {
+    for (auto& buffer : m_state->buffers) {
+      if (!buffer || !buffer->prepared) {
+        continue;
+      }
+      if (midiInUnprepareHeader(m_handle, &buffer->header, sizeof(MIDIHDR)) == MMSYSERR_NOERROR) {
+        buffer.reset();
+      } else {
+        // Still queued, so still the system's: it is freed with the state, if ever.
         write_text(Stream::err,
                    "Warning: Ignoring error shutting down Windows MM input port "
                    "(UnprepareHeader).\n");
       }
     }
-    midiInClose(m_handle);
+    if (midiInClose(m_handle) != MMSYSERR_NOERROR) {
+      // The handle stays open (buffers still queued, or a device that is gone): the system may
+      // still write into the remaining buffers and call the procedure with this state, which
+      // then returns at once. Both are left allocated on purpose; only the callback, and with
+      // it the channel sender, is dropped.
+      {
+        std::lock_guard guard(m_state->lock);
+        m_state->callback = nullptr;
+      }
+      (void)m_state.release();
+    }
   }
 
   std::expected<void, std::string> open(UINT number) {
     const MMRESULT opened =
         midiInOpen(&m_handle, number, reinterpret_cast<DWORD_PTR>(&input_procedure),
-                   reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION);
+                   reinterpret_cast<DWORD_PTR>(m_state.get()), CALLBACK_FUNCTION);
     if (opened != MMSYSERR_NOERROR) {
       m_handle = nullptr;
       if (opened == MMSYSERR_ALLOCATED) {
@@ -116,7 +199,7 @@ class WinmmConnection final : public MidiConnection::Impl {
       return std::unexpected("could not create Windows MM MIDI input port");
     }
     for (std::size_t index = 0; index < k_buffer_count; ++index) {
-      auto& buffer = m_buffers[index];
+      auto& buffer = m_state->buffers[index];
       buffer = std::make_unique<SysexBuffer>();
       buffer->header.lpData = buffer->data.data();
       buffer->header.dwBufferLength = k_buffer_size;
@@ -137,49 +220,13 @@ class WinmmConnection final : public MidiConnection::Impl {
 
  private:
   /// Called by the MIDI service on its own thread, one call at a time for this connection.
-  static void CALLBACK input_procedure(HMIDIIN, UINT message, DWORD_PTR instance, DWORD_PTR param1,
-                                       DWORD_PTR) {
-    reinterpret_cast<WinmmConnection*>(instance)->handle_input(message, param1);
+  static void CALLBACK input_procedure(HMIDIIN handle, UINT message, DWORD_PTR instance,
+                                       DWORD_PTR param1, DWORD_PTR) {
+    reinterpret_cast<InputState*>(instance)->handle_input(handle, message, param1);
   }
 
-  void handle_input(UINT message, DWORD_PTR param1) {
-    if (message == MIM_DATA) {
-      // The time stamp (param2) is of no use to the bridge.
-      if (const auto bytes = unpack_short_message(static_cast<std::uint32_t>(param1))) {
-        m_callback(bytes->view());
-      }
-      return;
-    }
-    if (message != MIM_LONGDATA && message != MIM_LONGERROR) {
-      return;
-    }
-    auto* header = reinterpret_cast<MIDIHDR*>(param1);
-    if (message == MIM_LONGDATA) {
-      const auto* data = reinterpret_cast<const std::uint8_t*>(header->lpData);
-      m_message.insert(m_message.end(), data, data + header->dwBytesRecorded);
-    }
-    // WinMM hands back empty buffers while closing; re-queueing them then would never end.
-    if (header->dwBytesRecorded == 0) {
-      return;
-    }
-    {
-      std::lock_guard lock(m_lock);
-      if (!m_closing && midiInAddBuffer(m_handle, header, sizeof(MIDIHDR)) != MMSYSERR_NOERROR) {
-        write_text(Stream::err,
-                   "Error in handle_input: Requeuing WinMM input sysex buffer failed.\n");
-      }
-    }
-    m_callback(m_message);
-    m_message.clear();
-  }
-
-  MidiCallback m_callback;
+  std::unique_ptr<InputState> m_state;
   HMIDIIN m_handle = nullptr;
-  std::array<std::unique_ptr<SysexBuffer>, k_buffer_count> m_buffers;
-  std::vector<std::uint8_t> m_message;  // the message being assembled; input procedure only
-  // Re-entrant: midiInReset may call the input procedure on the closing thread itself.
-  std::recursive_mutex m_lock;  // serialises re-queueing with closing; guards m_closing
-  bool m_closing = false;
 };
 
 class WinmmBackend final : public MidiBackend {
