@@ -34,3 +34,70 @@ start_simulator() {
   port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/sim.err")
   [ -n "$port" ] || fail "the simulator did not start"
 }
+
+# start_jack: a private JACK server named $JACK_DEFAULT_SERVER, synchronous with a short client
+# time-out (no cycle's MIDI is lost under load), its output in $work/jackd.out and .err; returns
+# once a client can connect. Sets $jack_pid and adds it to $pids. Needs $VIRTUAL_SURFACE.
+start_jack() {
+  jackd -S -t 50 -r -n "$JACK_DEFAULT_SERVER" -d dummy -p 64 >>"$work/jackd.out" \
+    2>>"$work/jackd.err" 3>&- &
+  jack_pid=$!
+  pids+=("$jack_pid")
+  local deadline=$((SECONDS + 30))
+  until "$VIRTUAL_SURFACE" --name probe </dev/null >/dev/null 2>&1 3>&-; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "the JACK server did not start"
+    sleep 0.1
+  done
+}
+
+# start_surface N: the virtual surface called $surface_name, fed line by line through file
+# descriptor 3, its output in $work/surfaceN.out and .err. Programs started later must not
+# inherit that descriptor (3>&-), or the surface never sees the end of its input. Sets
+# $surface_pid and adds it to $pids.
+start_surface() {
+  rm -f "$work/surface.in"
+  mkfifo "$work/surface.in"
+  "$VIRTUAL_SURFACE" --name "$surface_name" <"$work/surface.in" >"$work/surface$1.out" \
+    2>"$work/surface$1.err" &
+  pids+=($!)
+  surface_pid=$!
+  exec 3>"$work/surface.in"
+}
+
+# wait_for_port NAME [SECONDS]: waits until `$TAVRICK ports` lists the port NAME (within 30 s
+# unless told); fails otherwise.
+wait_for_port() {
+  local name=$1 deadline=$((SECONDS + ${2:-30}))
+  until "$TAVRICK" ports 2>/dev/null 3>&- | grep -qxF -- "$name"; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "tavrick ports does not list '$name'"
+    sleep 0.1
+  done
+}
+
+# stop_all: ends every process of $pids, the last started first; whatever ignores the request
+# (or was stopped by a signal) is killed after 5 s.
+stop_all() {
+  local i tries
+  exec 3>&- 2>/dev/null || true
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill -CONT "${pids[i]}" 2>/dev/null || true
+    kill "${pids[i]}" 2>/dev/null || continue
+    for ((tries = 0; tries < 50; tries++)); do
+      kill -0 "${pids[i]}" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -9 "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+}
+
+# end_jack_test: the exit trap of a script with a private JACK server: ends the processes of
+# $pids, removes what servers of that name leave in /dev/shm (semaphores and shared memory stay
+# behind even after a clean shutdown; other servers may be running, so only that name is
+# touched) and the folder $work.
+end_jack_test() {
+  stop_all
+  rm -f "/dev/shm/jack_sem.$(id -u)_${JACK_DEFAULT_SERVER:-none}_"* \
+    "/dev/shm/jack_${JACK_DEFAULT_SERVER:-none}_"*
+  rm -rf "$work"
+}
