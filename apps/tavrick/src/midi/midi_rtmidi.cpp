@@ -148,7 +148,7 @@ class RtMidiConnection final : public MidiConnection::Impl {
   std::unique_ptr<RtMidiIn> m_input;  // destroyed first: no call reaches m_callback after it
 };
 
-/// Opens `port` with RtMidi; on the caller's thread.
+/// Opens `port` with RtMidi, on the calling thread (the service thread for a JACK port).
 std::expected<std::unique_ptr<RtMidiConnection>, std::string> open_rtmidi(const MidiPort& port,
                                                                           MidiCallback callback) {
   auto connection = std::make_unique<RtMidiConnection>(std::move(callback));
@@ -208,7 +208,7 @@ class RtMidiBackend final : public MidiBackend {
       }
       return MidiConnection(std::move(*connection));
     }
-    // A new client every time: JACK may block here like anywhere else.
+    // RtMidi makes a JACK client of its own for every port, which may block like any JACK call.
     auto opened = m_jack->call<std::expected<std::unique_ptr<RtMidiConnection>, std::string>>(
         [port, callback = std::move(callback)]() mutable {
           return open_rtmidi(port, std::move(callback));
