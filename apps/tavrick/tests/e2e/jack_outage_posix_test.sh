@@ -13,7 +13,8 @@ pids=()
 source "$(dirname "$0")/support.sh"
 trap end_jack_test EXIT
 
-export JACK_DEFAULT_SERVER="tavrick-outage-$$"
+JACK_DEFAULT_SERVER=$(jack_server_name)
+export JACK_DEFAULT_SERVER
 export LOCALAPPDATA="$work/data" HOME="$work/home" XDG_DATA_HOME="$work/xdg"
 surface_name="Loupedeck+ virtual"
 port_name="$surface_name:$surface_name"

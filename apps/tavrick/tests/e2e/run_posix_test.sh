@@ -15,7 +15,8 @@ trap end_jack_test EXIT
 # Requests without their "id", so that they can be compared whole.
 requests() { grep -F '"develop.' "$work/sim.out" | sed 's/^{"id":[0-9]*,/{/' || true; }
 
-export JACK_DEFAULT_SERVER="tavrick-e2e-$$"
+JACK_DEFAULT_SERVER=$(jack_server_name)
+export JACK_DEFAULT_SERVER
 export LOCALAPPDATA="$work/data" HOME="$work/home" XDG_DATA_HOME="$work/xdg"
 surface_name="Loupedeck+ virtual"
 port_name="$surface_name:$surface_name"

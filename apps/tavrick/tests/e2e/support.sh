@@ -35,10 +35,21 @@ start_simulator() {
   [ -n "$port" ] || fail "the simulator did not start"
 }
 
+# jack_server_name: the name of the private JACK server of this build's end-to-end tests. JACK
+# keeps at most eight servers in a registry in /dev/shm, and the entry of a server that was
+# killed, or whose client was, stays there until a server of the same name starts: one name for
+# every run keeps a build to one entry. The tests of a build take the jack lock, so two of them
+# never run a server at once.
+jack_server_name() {
+  echo "tavrick-e2e-$(printf '%s' "${BUILD_DIR:-$PWD}" | cksum | cut -d' ' -f1)"
+}
+
 # start_jack: a private JACK server named $JACK_DEFAULT_SERVER, synchronous with a short client
 # time-out (no cycle's MIDI is lost under load), its output in $work/jackd.out and .err; returns
-# once a client can connect. Sets $jack_pid and adds it to $pids. Needs $VIRTUAL_SURFACE.
+# once a client can connect to it. Sets $jack_pid and adds it to $pids. Needs $VIRTUAL_SURFACE.
 start_jack() {
+  ! "$VIRTUAL_SURFACE" --name probe </dev/null >/dev/null 2>&1 3>&- ||
+    fail "a JACK server named $JACK_DEFAULT_SERVER is running already (left by an earlier run?)"
   jackd -S -t 50 -r -n "$JACK_DEFAULT_SERVER" -d dummy -p 64 >>"$work/jackd.out" \
     2>>"$work/jackd.err" 3>&- &
   jack_pid=$!
@@ -48,6 +59,7 @@ start_jack() {
     [ "$SECONDS" -lt "$deadline" ] || fail "the JACK server did not start"
     sleep 0.1
   done
+  kill -0 "$jack_pid" 2>/dev/null || fail "the JACK server ended at its start"
 }
 
 # start_surface N: the virtual surface called $surface_name, fed line by line through file
