@@ -86,8 +86,8 @@ wait_for_port() {
   done
 }
 
-# stop_all: ends every process of $pids, the last started first; whatever ignores the request
-# (or was stopped by a signal) is killed after 5 s.
+# stop_all: ends every process of $pids, the last started first. One that a test stopped with a
+# signal is let go on first; whatever ignores the request to end is killed after 5 s.
 stop_all() {
   local i tries
   exec 3>&- 2>/dev/null || true
