@@ -92,6 +92,9 @@ void read_replies(std::shared_ptr<Socket> socket, std::shared_ptr<PendingTable> 
     splitter.feed(std::string_view(buffer.data(), *got), on_line);
   }
   splitter.finish(on_line);
+  // The connection is marked dead before its entries go, so that whoever sees them gone also
+  // finds the next request reconnecting.
+  alive->store(false);
   // No reply can come for the requests written on this connection any more. Their callers are
   // not woken and run into their time-outs; forgetting the entries now keeps the table small.
   {
@@ -102,7 +105,6 @@ void read_replies(std::shared_ptr<Socket> socket, std::shared_ptr<PendingTable> 
   }
   pending.reset();
   socket.reset();
-  alive->store(false);
 }
 
 }  // namespace

@@ -1,25 +1,42 @@
 // MIDI input on Linux through RtMidi, with every API the library was built with (the ALSA
 // sequencer and JACK). A port is known by its API and its name; input ports are the other
 // programs' output ports as RtMidi lists them.
+//
+// The JACK library can block without a bound (a server stopped by a signal, its shared database
+// in /dev/shm held by another client), so every JACK call runs on a service thread of its own
+// that callers wait for a bounded time only; while it does not answer, JACK lists no port.
 
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <iostream>
 #include <memory>
 #include <mutex>
 #include <streambuf>
 #include <utility>
 
+#include "midi/jack_lister.h"
 #include "midi/midi_port.h"
+#include "midi/port_lists.h"
+#include "midi/service_thread.h"
 
 namespace tavrick {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr const char* k_client_name = "tavrick";
 constexpr const char* k_input_port_name = "input";
+
+/// How long a caller waits for JACK. A server that answers needs a small part of this even on a
+/// loaded machine; one that does not answer costs the supervisor this once per stall, since no
+/// new call is started while one is stuck.
+constexpr std::chrono::milliseconds k_jack_answer_limit = 2s;
+
+constexpr const char* k_open_failed = "could not create Windows MM MIDI input port";
 
 void ignore_jack_text(const char*) {}
 
@@ -101,7 +118,7 @@ class RtMidiConnection final : public MidiConnection::Impl {
   std::expected<void, std::string> open(const MidiPort& port) {
     auto input = make_input(static_cast<RtMidi::Api>(port.api), m_errors);
     if (!input) {
-      return std::unexpected("could not create Windows MM MIDI input port");
+      return std::unexpected(k_open_failed);
     }
     m_input = std::move(*input);
     const auto number = find_port(*m_input, port.name);
@@ -114,7 +131,7 @@ class RtMidiConnection final : public MidiConnection::Impl {
     m_input->setCallback(&RtMidiConnection::on_message, this);
     m_input->openPort(*number, k_input_port_name);
     if (!m_input->isPortOpen() || !m_errors.text.empty()) {
-      return std::unexpected("could not create Windows MM MIDI input port");
+      return std::unexpected(k_open_failed);
     }
     return {};
   }
@@ -131,6 +148,38 @@ class RtMidiConnection final : public MidiConnection::Impl {
   std::unique_ptr<RtMidiIn> m_input;  // destroyed first: no call reaches m_callback after it
 };
 
+/// Opens `port` with RtMidi, on the calling thread (the service thread for a JACK port).
+std::expected<std::unique_ptr<RtMidiConnection>, std::string> open_rtmidi(const MidiPort& port,
+                                                                          MidiCallback callback) {
+  auto connection = std::make_unique<RtMidiConnection>(std::move(callback));
+  if (auto opened = connection->open(port); !opened) {
+    return std::unexpected(std::move(opened.error()));
+  }
+  return connection;
+}
+
+/// A JACK connection, opened and closed on the service thread. Closing waits for the thread a
+/// bounded time only: a close stuck in JACK finishes there later, the callback still dropped
+/// after the port.
+class JackConnection final : public MidiConnection::Impl {
+ public:
+  JackConnection(std::shared_ptr<ServiceThread> service, std::unique_ptr<RtMidiConnection> inner)
+      : m_service(std::move(service)), m_inner(std::move(inner)) {}
+
+  ~JackConnection() override {
+    (void)m_service->call<bool>(
+        [inner = std::move(m_inner)]() mutable {
+          inner.reset();
+          return true;
+        },
+        Start::in_turn, k_jack_answer_limit);
+  }
+
+ private:
+  std::shared_ptr<ServiceThread> m_service;
+  std::unique_ptr<RtMidiConnection> m_inner;
+};
+
 class RtMidiBackend final : public MidiBackend {
  public:
   RtMidiBackend() {
@@ -141,36 +190,38 @@ class RtMidiBackend final : public MidiBackend {
 
   std::expected<std::vector<MidiPort>, std::string> list_input_ports() override {
     std::lock_guard lock(m_mutex);
-    std::vector<MidiPort> ports;
+    std::vector<PortList> lists;
     for (const RtMidi::Api api : m_apis) {
-      if (!api_available(api)) {
-        continue;
-      }
-      auto lister = find_lister(api);
-      if (!lister) {
-        return std::unexpected(std::move(lister.error()));
-      }
-      RtMidiIn& input = *(*lister)->input;
-      const unsigned count = input.getPortCount();
-      for (unsigned i = 0; i < count; ++i) {
-        std::string name = input.getPortName(i);
-        // A port that went away between counting and naming has an empty name.
-        if (!name.empty()) {
-          ports.push_back(MidiPort{
-              .name = std::move(name), .interface_path = {}, .api = static_cast<int>(api)});
-        }
+      if (api_available(api)) {
+        lists.push_back(api == RtMidi::UNIX_JACK ? list_jack() : list_rtmidi(api));
       }
     }
-    return ports;
+    return merge_port_lists(std::move(lists));
   }
 
   std::expected<MidiConnection, std::string> open_port(const MidiPort& port,
                                                        MidiCallback callback) override {
-    auto connection = std::make_unique<RtMidiConnection>(std::move(callback));
-    if (auto opened = connection->open(port); !opened) {
-      return std::unexpected(std::move(opened.error()));
+    if (port.api != RtMidi::UNIX_JACK) {
+      auto connection = open_rtmidi(port, std::move(callback));
+      if (!connection) {
+        return std::unexpected(std::move(connection.error()));
+      }
+      return MidiConnection(std::move(*connection));
     }
-    return MidiConnection(std::move(connection));
+    // RtMidi makes a JACK client of its own for every port, which may block like any JACK call.
+    auto opened = m_jack->call<std::expected<std::unique_ptr<RtMidiConnection>, std::string>>(
+        [port, callback = std::move(callback)]() mutable {
+          return open_rtmidi(port, std::move(callback));
+        },
+        Start::when_idle, k_jack_answer_limit);
+    if (!opened) {
+      return std::unexpected(k_open_failed);
+    }
+    if (!*opened) {
+      // A connection that failed half-way was closed on the service thread already.
+      return std::unexpected(std::move(opened->error()));
+    }
+    return MidiConnection(std::make_unique<JackConnection>(m_jack, std::move(**opened)));
   }
 
  private:
@@ -181,6 +232,42 @@ class RtMidiBackend final : public MidiBackend {
     ErrorRecord errors;
     std::unique_ptr<RtMidiIn> input;
   };
+
+  PortList list_rtmidi(RtMidi::Api api) {
+    auto lister = find_lister(api);
+    if (!lister) {
+      return std::unexpected(std::move(lister.error()));
+    }
+    RtMidiIn& input = *(*lister)->input;
+    std::vector<MidiPort> ports;
+    const unsigned count = input.getPortCount();
+    for (unsigned i = 0; i < count; ++i) {
+      std::string name = input.getPortName(i);
+      // A port that went away between counting and naming has an empty name.
+      if (!name.empty()) {
+        ports.push_back(port_of(api, std::move(name)));
+      }
+    }
+    return ports;
+  }
+
+  PortList list_jack() {
+    auto names = m_jack->call<std::vector<std::string>>(
+        [lister = m_jack_lister] { return lister->list(); }, Start::when_idle, k_jack_answer_limit);
+    if (!names) {
+      return std::unexpected("JACK không trả lời");
+    }
+    std::vector<MidiPort> ports;
+    ports.reserve(names->size());
+    for (std::string& name : *names) {
+      ports.push_back(port_of(RtMidi::UNIX_JACK, std::move(name)));
+    }
+    return ports;
+  }
+
+  static MidiPort port_of(RtMidi::Api api, std::string name) {
+    return MidiPort{.name = std::move(name), .interface_path = {}, .api = static_cast<int>(api)};
+  }
 
   std::expected<Lister*, std::string> find_lister(RtMidi::Api api) {
     for (const auto& lister : m_listers) {
@@ -200,8 +287,12 @@ class RtMidiBackend final : public MidiBackend {
   }
 
   std::vector<RtMidi::Api> m_apis;
-  std::mutex m_mutex;  // guards m_listers and their use
+  std::mutex m_mutex;  // guards m_listers and their use, and serialises listing
   std::vector<std::unique_ptr<Lister>> m_listers;
+  // Every JACK call runs on this thread; the lister is used there only. Both are shared with
+  // the jobs, which may outlast a caller that stopped waiting.
+  std::shared_ptr<ServiceThread> m_jack = std::make_shared<ServiceThread>();
+  std::shared_ptr<JackLister> m_jack_lister = std::make_shared<JackLister>();
 };
 
 }  // namespace

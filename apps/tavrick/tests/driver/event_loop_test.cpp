@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -230,22 +231,36 @@ class UiPollerTest : public test::EngineTest {};
 
 TEST_F(UiPollerTest, PostsSnapshotsUntilTheReceiverIsGone) {
   sim->set_page("crop");
+  // Each poll moves the clock on by a second when it reaches the application, so a snapshot
+  // stamped after its request instead of before it carries a later instant than the one seen.
+  std::mutex arrivals_lock;
+  std::vector<Instant> arrivals;  // guarded by arrivals_lock
+  sim->set_request_observer([&](std::string_view line) {
+    if (line.find("\"ui.inspect\"") == std::string_view::npos) {
+      return;
+    }
+    std::lock_guard lock(arrivals_lock);
+    arrivals.push_back(clock.now());
+    clock.advance(std::chrono::seconds(1));
+  });
   auto [sender, receiver] = make_channel<DriverMessage>();
   std::optional<DriverReceiver> held(std::move(receiver));
   std::thread poller(ui_poller, link, std::move(sender), std::cref(clock));
 
-  for (int i = 0; i < 2; ++i) {
+  for (std::size_t i = 0; i < 2; ++i) {
     auto received = held->receive_until(std::chrono::steady_clock::now() + k_patience);
     auto* message = std::get_if<DriverMessage>(&received);
     ASSERT_NE(message, nullptr);
     auto* ui = std::get_if<DriverMessage::Ui>(&message->value);
     ASSERT_NE(ui, nullptr);
     EXPECT_EQ(current_page(ui->state), Page::crop);
-    EXPECT_EQ(ui->poll_started, clock.now());
+    std::lock_guard lock(arrivals_lock);
+    EXPECT_EQ(ui->poll_started, arrivals.size() > i ? arrivals[i] : Instant{}) << "poll " << i;
   }
 
   held.reset();
   poller.join();
+  sim->set_request_observer({});
   const std::vector<std::string> requests = sent();
   ASSERT_THAT(requests, ::testing::Not(::testing::IsEmpty()));
   EXPECT_EQ(requests.front(), R"({"id":2,"method":"ui.inspect","params":{}})");
@@ -255,7 +270,7 @@ TEST_F(UiPollerTest, ResultsWithoutUiAreNotPosted) {
   sim->set_ui_result(Json{{"activeMask", 7}});
   auto [sender, receiver] = make_channel<DriverMessage>();
   std::thread poller(ui_poller, link, std::move(sender), std::cref(clock));
-  (void)sim->wait_for_matching("ui.inspect", 2, k_patience);
+  EXPECT_THAT(sim->wait_for_matching("ui.inspect", 2, k_patience), SizeIs(Ge(2)));
 
   // Two polls answered and nothing posted; the receiver has to go before the poller can end, so
   // give it one snapshot to fail on.

@@ -189,6 +189,9 @@ TEST_F(InputTest, ModifiersChooseTheLayer) {
       // Col does not count as use of Fn.
       {{press(k_fn), press(k_col), release(k_col), release(k_fn)},
        {col, ran("Fn", "loupe/0/p/110")}},
+      // Nor does switching Custom Mode: the tap is looked up with Custom Mode on, in layer 2.
+      {{press(k_fn), press(k_custom_mode), release(k_custom_mode), release(k_fn)},
+       {on, ran("Fn", "loupe/0/p/110")}},
       // An unbound button does.
       {{press(k_fn), press(50), release(k_fn)}, {"Nút C2: chưa gán"}},
       // A second Fn press starts afresh: the earlier use is forgotten.

@@ -8,7 +8,9 @@ set -euo pipefail
 : "${TAVRICK:?}" "${TAVRICK_AGENT:?}" "${SORVIC_SIM:?}"
 
 work=$(mktemp -d)
-export XDG_CONFIG_HOME="$work/config" LOCALAPPDATA="$work/data dữ liệu"
+export XDG_CONFIG_HOME="$work/config" LOCALAPPDATA="$work/data dữ liệu" HOME="$work/home"
+# The agent's bridge lists JACK's ports: a server name of its own keeps it off every real server.
+export JACK_DEFAULT_SERVER="tavrick-agent-e2e-$$"
 log="$LOCALAPPDATA/Orvalen Sorvic/loupedeck.log"
 entry="$XDG_CONFIG_HOME/autostart/orvalen-sorvic-loupedeck.desktop"
 sim_pid=""

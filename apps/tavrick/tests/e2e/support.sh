@@ -34,3 +34,82 @@ start_simulator() {
   port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/sim.err")
   [ -n "$port" ] || fail "the simulator did not start"
 }
+
+# jack_server_name: the name of the private JACK server of this build's end-to-end tests. JACK
+# keeps at most eight servers in a registry in /dev/shm, and the entry of a server that was
+# killed, or whose client was, stays there until a server of the same name starts: one name for
+# every run keeps a build to one entry. The tests of a build take the jack lock, so two of them
+# never run a server at once.
+jack_server_name() {
+  echo "tavrick-e2e-$(printf '%s' "${BUILD_DIR:-$PWD}" | cksum | cut -d' ' -f1)"
+}
+
+# start_jack: a private JACK server named $JACK_DEFAULT_SERVER, synchronous with a short client
+# time-out (no cycle's MIDI is lost under load), its output in $work/jackd.out and .err; returns
+# once a client can connect to it. Sets $jack_pid and adds it to $pids. Needs $VIRTUAL_SURFACE.
+start_jack() {
+  ! "$VIRTUAL_SURFACE" --name probe </dev/null >/dev/null 2>&1 3>&- ||
+    fail "a JACK server named $JACK_DEFAULT_SERVER is running already (left by an earlier run?)"
+  jackd -S -t 50 -r -n "$JACK_DEFAULT_SERVER" -d dummy -p 64 >>"$work/jackd.out" \
+    2>>"$work/jackd.err" 3>&- &
+  jack_pid=$!
+  pids+=("$jack_pid")
+  local deadline=$((SECONDS + 30))
+  until "$VIRTUAL_SURFACE" --name probe </dev/null >/dev/null 2>&1 3>&-; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "the JACK server did not start"
+    sleep 0.1
+  done
+  kill -0 "$jack_pid" 2>/dev/null || fail "the JACK server ended at its start"
+}
+
+# start_surface N: the virtual surface called $surface_name, fed line by line through file
+# descriptor 3, its output in $work/surfaceN.out and .err. Programs started later must not
+# inherit that descriptor (3>&-), or the surface never sees the end of its input. Sets
+# $surface_pid and adds it to $pids.
+start_surface() {
+  rm -f "$work/surface.in"
+  mkfifo "$work/surface.in"
+  "$VIRTUAL_SURFACE" --name "$surface_name" <"$work/surface.in" >"$work/surface$1.out" \
+    2>"$work/surface$1.err" &
+  pids+=($!)
+  surface_pid=$!
+  exec 3>"$work/surface.in"
+}
+
+# wait_for_port NAME [SECONDS]: waits until `$TAVRICK ports` lists the port NAME (within 30 s
+# unless told); fails otherwise.
+wait_for_port() {
+  local name=$1 deadline=$((SECONDS + ${2:-30}))
+  until "$TAVRICK" ports 2>/dev/null 3>&- | grep -qxF -- "$name"; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "tavrick ports does not list '$name'"
+    sleep 0.1
+  done
+}
+
+# stop_all: ends every process of $pids, the last started first. One that a test stopped with a
+# signal is let go on first; whatever ignores the request to end is killed after 5 s.
+stop_all() {
+  local i tries
+  exec 3>&- 2>/dev/null || true
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill -CONT "${pids[i]}" 2>/dev/null || true
+    kill "${pids[i]}" 2>/dev/null || continue
+    for ((tries = 0; tries < 50; tries++)); do
+      kill -0 "${pids[i]}" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -9 "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+}
+
+# end_jack_test: the exit trap of a script with a private JACK server: ends the processes of
+# $pids, removes what servers of that name leave in /dev/shm (semaphores and shared memory stay
+# behind even after a clean shutdown; other servers may be running, so only that name is
+# touched) and the folder $work.
+end_jack_test() {
+  stop_all
+  rm -f "/dev/shm/jack_sem.$(id -u)_${JACK_DEFAULT_SERVER:-none}_"* \
+    "/dev/shm/jack_${JACK_DEFAULT_SERVER:-none}_"*
+  rm -rf "$work"
+}

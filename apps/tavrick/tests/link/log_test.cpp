@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/open_file.h"
 #include "support/process_io.h"
 #include "support/scratch_folder.h"
 
@@ -160,8 +161,11 @@ TEST_F(LogTest, SettingASecondFileMovesLaterLinesThere) {
   const auto second = folder.path() / "second.log";
   ASSERT_TRUE(set_log_file(first).has_value());
   log_line("one");
+  EXPECT_TRUE(test::file_open_in_this_process(first));
   ASSERT_TRUE(set_log_file(second).has_value());
   log_line("two");
+  EXPECT_FALSE(test::file_open_in_this_process(first)) << "the first file is still open";
+  EXPECT_TRUE(test::file_open_in_this_process(second));
 
   const auto first_lines = file_lines(first);
   const auto second_lines = file_lines(second);
@@ -169,8 +173,6 @@ TEST_F(LogTest, SettingASecondFileMovesLaterLinesThere) {
   ASSERT_EQ(second_lines.size(), 1u);
   EXPECT_EQ(split_stamp(first_lines[0]).second, "one");
   EXPECT_EQ(split_stamp(second_lines[0]).second, "two");
-  // The first file is closed: it can be removed and nothing writes it again.
-  EXPECT_TRUE(std::filesystem::remove(first));
 }
 
 TEST_F(LogTest, OtherWritersAndDeletionAreAllowedWhileOpen) {

@@ -1,0 +1,34 @@
+#pragma once
+// The MIDI output ports of the JACK graph (the ports the bridge can listen to), read through a
+// client of the bridge's own that follows the server going away and coming back.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tavrick {
+
+/// Keeps one JACK client for listing while a server runs. Every call may block inside the JACK
+/// library for as long as the server or its shared state does not answer, so only one thread
+/// (the MIDI backend's service thread) uses it.
+class JackLister {
+ public:
+  /// Connects nothing yet.
+  JackLister();
+  /// Closes the client, if any.
+  ~JackLister();
+  JackLister(const JackLister&) = delete;
+  JackLister& operator=(const JackLister&) = delete;
+
+  /// The full names ("client:port") of the graph's MIDI output ports, in the server's order.
+  /// Empty while no server runs (the server of JACK_DEFAULT_SERVER; none is ever started), and
+  /// once when the server has gone away since the last call, so that the ports of the old server
+  /// count as gone before those of a new one are listed.
+  [[nodiscard]] std::vector<std::string> list();
+
+ private:
+  struct Client;
+  std::unique_ptr<Client> m_client;  // present while connected to a server
+};
+
+}  // namespace tavrick
