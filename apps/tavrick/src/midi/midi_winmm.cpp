@@ -280,7 +280,9 @@ class WinmmBackend final : public MidiBackend {
         .device =
             [events, open = m_open](InterfaceChange change, std::u16string_view path) {
               if (change == InterfaceChange::removal) {
-                open->removed(path);
+                open->lose_if([path](const std::u16string& port_path) {
+                  return same_interface_path(port_path, path);
+                });
               }
               events->device_changed();
             },
@@ -319,7 +321,7 @@ class WinmmBackend final : public MidiBackend {
  private:
   std::shared_ptr<MidiEvents> m_events;  // set once, before any port is opened
   // Shared with the notice handler, which may run as long as the process.
-  std::shared_ptr<OpenPorts> m_open = std::make_shared<OpenPorts>();
+  std::shared_ptr<OpenPorts<std::u16string>> m_open = std::make_shared<OpenPorts<std::u16string>>();
 };
 
 }  // namespace

@@ -26,29 +26,4 @@ bool same_interface_path(std::u16string_view a, std::u16string_view b) {
       a, b, [](char16_t x, char16_t y) { return ascii_lower(x) == ascii_lower(y); });
 }
 
-void OpenPorts::add(std::u16string path, std::weak_ptr<LossSignal> loss) {
-  std::lock_guard lock(m_mutex);
-  std::erase_if(m_ports, [](const auto& port) { return port.second.expired(); });
-  m_ports.emplace_back(std::move(path), std::move(loss));
-}
-
-std::size_t OpenPorts::removed(std::u16string_view path) {
-  std::vector<std::shared_ptr<LossSignal>> lost;
-  {
-    std::lock_guard lock(m_mutex);
-    for (const auto& [port_path, loss] : m_ports) {
-      if (same_interface_path(port_path, path)) {
-        if (auto signal = loss.lock()) {
-          lost.push_back(std::move(signal));
-        }
-      }
-    }
-  }
-  // Reported outside the lock: reporting wakes the supervisor, which may be opening a port.
-  for (const auto& signal : lost) {
-    signal->report();
-  }
-  return lost.size();
-}
-
 }  // namespace tavrick

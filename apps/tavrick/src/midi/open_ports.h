@@ -1,11 +1,11 @@
 #pragma once
-// The open connections by the device interface path of each, so that a notice naming the
-// removal of an interface reaches the connections on it.
+// The open connections under the key by which the MIDI service's notices name a port (a Windows
+// device interface path, a JACK port name, an ALSA sequencer address), so that a notice of a
+// port's end reaches the connections on it.
 
 #include <cstddef>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -20,18 +20,41 @@ namespace tavrick {
 [[nodiscard]] bool same_interface_path(std::u16string_view a, std::u16string_view b);
 
 /// Holds each connection's loss signal weakly: a connection that is closed drops out by itself.
-/// Any thread (a connection is added on the opener's thread, removals come on the system's).
+/// Any thread (a connection is added on the opener's thread, notices come on the service's).
+template <class Key>
 class OpenPorts {
  public:
-  /// A connection on the interface `path` is open.
-  void add(std::u16string path, std::weak_ptr<LossSignal> loss);
-  /// The interface `path` went away: reports the loss of every open connection on it and
-  /// returns how many there were.
-  std::size_t removed(std::u16string_view path);
+  /// A connection on the port `key` is open.
+  void add(Key key, std::weak_ptr<LossSignal> loss) {
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_ports, [](const auto& port) { return port.second.expired(); });
+    m_ports.emplace_back(std::move(key), std::move(loss));
+  }
+
+  /// Reports the loss of every open connection whose key satisfies `ended`; how many there were.
+  template <class Predicate>
+  std::size_t lose_if(Predicate ended) {
+    std::vector<std::shared_ptr<LossSignal>> lost;
+    {
+      std::lock_guard lock(m_mutex);
+      for (const auto& [key, loss] : m_ports) {
+        if (ended(key)) {
+          if (auto signal = loss.lock()) {
+            lost.push_back(std::move(signal));
+          }
+        }
+      }
+    }
+    // Reported outside the lock: reporting wakes the supervisor, which may be opening a port.
+    for (const auto& signal : lost) {
+      signal->report();
+    }
+    return lost.size();
+  }
 
  private:
   std::mutex m_mutex;
-  std::vector<std::pair<std::u16string, std::weak_ptr<LossSignal>>> m_ports;  // guarded
+  std::vector<std::pair<Key, std::weak_ptr<LossSignal>>> m_ports;  // guarded by m_mutex
 };
 
 }  // namespace tavrick

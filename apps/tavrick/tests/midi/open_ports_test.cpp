@@ -40,34 +40,43 @@ TEST(OpenPortsTest, ComparesInterfacePathsAsWindowsDoes) {
   }
 }
 
-TEST(OpenPortsTest, ARemovalReachesTheConnectionsOnItsPathOnly) {
+/// The connections on the interface `path`, as the WinMM backend finds them.
+std::size_t remove_path(tavrick::OpenPorts<std::u16string>& ports, std::u16string_view path) {
+  return ports.lose_if(
+      [path](const std::u16string& port) { return tavrick::same_interface_path(port, path); });
+}
+
+TEST(OpenPortsTest, ARemovalReachesTheConnectionsOnItsPortOnly) {
   auto events = std::make_shared<CountingEvents>();
   auto first = std::make_shared<tavrick::LossSignal>(events);
   auto second = std::make_shared<tavrick::LossSignal>(events);
   auto other = std::make_shared<tavrick::LossSignal>(events);
-  tavrick::OpenPorts ports;
+  tavrick::OpenPorts<std::u16string> ports;
   ports.add(u"\\\\?\\usb#lp#{x}", first);
   ports.add(u"\\\\?\\USB#LP#{X}", second);  // a surface with two ports on one interface
   ports.add(u"\\\\?\\usb#kb#{x}", other);
-  EXPECT_EQ(ports.removed(u"\\\\?\\usb#lp#{x}"), 2u);
+  EXPECT_EQ(remove_path(ports, u"\\\\?\\usb#lp#{x}"), 2u);
   EXPECT_TRUE(first->lost());
   EXPECT_TRUE(second->lost());
   EXPECT_FALSE(other->lost());
   EXPECT_EQ(events->lost, 2);
   // A second notice tells the events nothing new.
-  EXPECT_EQ(ports.removed(u"\\\\?\\usb#lp#{x}"), 2u);
+  EXPECT_EQ(remove_path(ports, u"\\\\?\\usb#lp#{x}"), 2u);
   EXPECT_EQ(events->lost, 2);
 }
 
 TEST(OpenPortsTest, AClosedConnectionIsNotReached) {
   auto events = std::make_shared<CountingEvents>();
-  tavrick::OpenPorts ports;
+  tavrick::OpenPorts<std::string> ports;
   {
     auto closed = std::make_shared<tavrick::LossSignal>(events);
-    ports.add(u"\\\\?\\usb#lp", closed);
+    ports.add("surface:out", closed);
   }
-  EXPECT_EQ(ports.removed(u"\\\\?\\usb#lp"), 0u);
-  EXPECT_EQ(events->lost, 0);
+  auto open = std::make_shared<tavrick::LossSignal>(events);
+  ports.add("surface:out", open);
+  EXPECT_EQ(ports.lose_if([](const std::string& name) { return name == "surface:out"; }), 1u);
+  EXPECT_TRUE(open->lost());
+  EXPECT_EQ(events->lost, 1);
 }
 
 }  // namespace
