@@ -1,5 +1,9 @@
 # Helpers for the end-to-end scripts; sourced, not run. The caller sets $work, the folder that
 # holds the programs' output files (*.out, *.err), and may set $log, a log file of the bridge.
+#
+# The scripts run with pipefail: a `grep -q` at the end of a pipe quits at its first match, and
+# the writer before it, still writing, then dies of SIGPIPE and fails the pipe by chance. Let grep
+# read everything instead (`| grep PATTERN >/dev/null`).
 
 # fail MESSAGE: reports the failure with the end of every output file (and of $log) and exits
 # with 1.
@@ -80,7 +84,7 @@ start_surface() {
 # unless told); fails otherwise.
 wait_for_port() {
   local name=$1 deadline=$((SECONDS + ${2:-30}))
-  until "$TAVRICK" ports 2>/dev/null 3>&- | grep -qxF -- "$name"; do
+  until "$TAVRICK" ports 2>/dev/null 3>&- | grep -xF -- "$name" >/dev/null; do
     [ "$SECONDS" -lt "$deadline" ] || fail "tavrick ports does not list '$name'"
     sleep 0.1
   done
