@@ -8,8 +8,8 @@
 
 namespace tavrick {
 
-/// A program name (looked up like the system does) and its arguments, each reaching the child
-/// unchanged.
+/// A program name (looked up by find_program, never in the current folder) and its arguments,
+/// each reaching the child unchanged.
 struct ChildCommand {
   std::string program;
   std::vector<std::string> args;

@@ -1,5 +1,5 @@
 // Child programs on Windows: CreateProcessW without a console window, the standard handles
-// passed on.
+// passed on, the program started by the full path that find_program gives.
 
 #include <windows.h>
 
@@ -10,6 +10,7 @@
 #include "desktop/child_process.h"
 #include "desktop/command_line.h"
 #include "desktop/os_error.h"
+#include "desktop/program_search.h"
 #include "desktop/text_convert.h"
 
 namespace tavrick {
@@ -32,6 +33,11 @@ class ProcessHandles {
 };
 
 std::expected<PROCESS_INFORMATION, std::string> start_process(const ChildCommand& command) {
+  const auto program = find_program(command.program);
+  if (!program) {
+    return std::unexpected(program.error());
+  }
+  // The child's own argv[0] stays the name it was asked for.
   std::u16string line = utf16_from_utf8(windows_command_line(command));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -40,11 +46,9 @@ std::expected<PROCESS_INFORMATION, std::string> start_process(const ChildCommand
   startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION info{};
-  // Without an application name the system takes the program from the command line and looks it
-  // up: the running program's folder, the system folders, the Windows folder, then PATH, adding
-  // ".exe" to a name without an extension. The command line must be writable.
-  if (!CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(line.data()), nullptr, nullptr, TRUE,
-                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+  // The command line must be writable.
+  if (!CreateProcessW(program->c_str(), reinterpret_cast<wchar_t*>(line.data()), nullptr, nullptr,
+                      TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
     return std::unexpected(last_os_error_text());
   }
   return info;

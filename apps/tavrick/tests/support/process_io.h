@@ -26,6 +26,9 @@ struct ProgramResult {
                                         const std::vector<std::pair<std::string, std::string>>& env,
                                         const std::filesystem::path& folder);
 
+/// `entries` joined into a value of PATH with the platform's separator.
+[[nodiscard]] std::string path_list(const std::vector<std::string>& entries);
+
 /// Sets an environment variable of this process while it lives, then restores it.
 class ScopedEnv {
  public:

@@ -48,6 +48,14 @@ ProgramResult run_program(const std::filesystem::path& program,
   return result;
 }
 
+std::string path_list(const std::vector<std::string>& entries) {
+  std::string list;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    list += (i == 0 ? "" : ":") + entries[i];
+  }
+  return list;
+}
+
 ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
   if (const char* old = std::getenv(m_name.c_str()); old != nullptr) {
     m_had_value = true;

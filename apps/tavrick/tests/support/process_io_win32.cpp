@@ -42,6 +42,14 @@ ProgramResult run_program(const std::filesystem::path& program,
   return result;
 }
 
+std::string path_list(const std::vector<std::string>& entries) {
+  std::string list;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    list += (i == 0 ? "" : ";") + entries[i];
+  }
+  return list;
+}
+
 ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
   const std::wstring wide_name = wide(m_name);
   const DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);

@@ -4,14 +4,23 @@
 //   test_child session FILE    writes its process id, parent's id and session id (Linux; zeros
 //                              elsewhere)
 //   test_child sleep SECONDS   waits, then ends with 0
-// FILE appears whole: it is written beside and renamed into place.
+//   test_child run PROGRAM ... runs PROGRAM with the arguments after it as the bridge runs its
+//                              child programs (run_checked) and prints "ok" or the error text
+// FILE appears whole: it is written beside and renamed into place. When the environment variable
+// TAVRICK_TEST_CHILD_TRACE names a file, every start first appends the program's own full path
+// and a line end to it, so that a test can tell which copy of the program ran.
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "desktop/child_process.h"
+#include "desktop/data_dir.h"
+#include "desktop/program_search.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -52,7 +61,16 @@ bool write_whole(const std::string& path, const std::string& text) {
   return std::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
+void trace_start() {
+  const char* trace = std::getenv("TAVRICK_TEST_CHILD_TRACE");
+  const auto own = tavrick::own_program_path();
+  if (trace != nullptr && own) {
+    std::ofstream(trace, std::ios::binary | std::ios::app) << tavrick::path_text(*own) << "\n";
+  }
+}
+
 int child_main(const std::vector<std::string>& args) {
+  trace_start();
   if (args.size() == 2 && args[0] == "exit") {
     end_with(std::strtol(args[1].c_str(), nullptr, 10));
   }
@@ -70,7 +88,16 @@ int child_main(const std::vector<std::string>& args) {
     std::this_thread::sleep_for(std::chrono::seconds(std::strtol(args[1].c_str(), nullptr, 10)));
     return 0;
   }
-  std::fputs("test_child: exit N | args FILE ... | session FILE | sleep SECONDS\n", stderr);
+  if (args.size() >= 2 && args[0] == "run") {
+    const auto ran = tavrick::run_checked(
+        {.program = args[1], .args = std::vector<std::string>(args.begin() + 2, args.end())});
+    const std::string text = (ran ? std::string("ok") : ran.error()) + "\n";
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+  }
+  std::fputs(
+      "test_child: exit N | args FILE ... | session FILE | sleep SECONDS | run PROGRAM ...\n",
+      stderr);
   return 2;
 }
 
