@@ -1,5 +1,6 @@
-// Child programs on Linux: posix_spawn for the children that are waited for, a double fork for
-// the ones that are let go. Both start the file that find_program gives.
+// Child programs on Linux: posix_spawn for the children that are waited for, with the caller's
+// streams; a double fork for the ones that are let go, with the null device as their streams.
+// Both start the file that find_program gives.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -121,14 +122,31 @@ std::expected<void, std::string> start_detached(const ChildCommand& command) {
     // terminal and is adopted by init, which reaps it.
     close(pipe_fds[0]);
     setsid();
+    // The error pipe must not be one of the standard descriptors replaced below (it is when the
+    // caller runs with some of them closed).
+    int report = pipe_fds[1];
+    if (report <= 2) {
+      report = fcntl(report, F_DUPFD_CLOEXEC, 3);
+    }
+    // The grandchild outlives the caller and must not hold its streams: a reader of them (a pipe
+    // from `tavrick install`) would wait for their end until the grandchild ends.
+    const int null_device = open("/dev/null", O_RDWR);
+    if (null_device < 0 || dup2(null_device, 0) < 0 || dup2(null_device, 1) < 0 ||
+        dup2(null_device, 2) < 0) {
+      report_errno(report, errno);
+      _exit(1);
+    }
+    if (null_device > 2) {
+      close(null_device);
+    }
     const pid_t grandchild = fork();
     if (grandchild < 0) {
-      report_errno(pipe_fds[1], errno);
+      report_errno(report, errno);
       _exit(1);
     }
     if (grandchild == 0) {
       execv(path->c_str(), argv.data());
-      report_errno(pipe_fds[1], errno);
+      report_errno(report, errno);
       _exit(127);
     }
     _exit(0);

@@ -2,8 +2,10 @@
 // Test helpers around the process's own streams and environment, and child programs whose
 // output lands in files (pipes would wait forever on helper processes under Wine).
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,6 +58,29 @@ class StreamToFile {
 
  private:
   std::unique_ptr<Saved> m_saved;
+};
+
+/// Points the process's standard output or error (the system descriptor or handle) at the
+/// writing end of a new pipe until restore(), the way a console program's streams are: child
+/// programs may inherit it. Then reads what every writer of the pipe wrote.
+class StreamToPipe {
+ public:
+  explicit StreamToPipe(Stream stream);
+  StreamToPipe(const StreamToPipe&) = delete;
+  StreamToPipe& operator=(const StreamToPipe&) = delete;
+  ~StreamToPipe();
+
+  /// Points the stream back where it was and closes this process's writing end.
+  void restore();
+
+  /// After restore(): the pipe's whole content once every writer has closed it, or nothing when
+  /// one still holds it after `limit`.
+  [[nodiscard]] std::optional<std::string> read_to_end(std::chrono::milliseconds limit);
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> m_state;
 };
 
 }  // namespace tavrick::test

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "desktop/text_convert.h"
+#include "support/background_process.h"
 #include "support/process_io.h"
 #include "support/scratch_folder.h"
 #include "support/spawn_win32.h"
@@ -85,6 +86,66 @@ StreamToFile::StreamToFile(Stream stream, const std::filesystem::path& file) {
 StreamToFile::~StreamToFile() {
   SetStdHandle(m_saved->which, m_saved->old);
   CloseHandle(m_saved->file);
+}
+
+struct StreamToPipe::State {
+  DWORD which;
+  HANDLE saved = nullptr;  ///< the stream's own handle while the pipe stands in for it
+  HANDLE write_end = nullptr;
+  HANDLE read_end = nullptr;
+};
+
+StreamToPipe::StreamToPipe(Stream stream)
+    : m_state(std::make_unique<State>(
+          State{stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE})) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  if (!CreatePipe(&m_state->read_end, &m_state->write_end, &inherit, 0)) {
+    m_state->read_end = nullptr;
+    return;
+  }
+  SetHandleInformation(m_state->read_end, HANDLE_FLAG_INHERIT, 0);
+  m_state->saved = GetStdHandle(m_state->which);
+  SetStdHandle(m_state->which, m_state->write_end);
+}
+
+StreamToPipe::~StreamToPipe() {
+  restore();
+  if (m_state->read_end != nullptr) {
+    CloseHandle(m_state->read_end);
+  }
+}
+
+void StreamToPipe::restore() {
+  if (m_state->write_end != nullptr) {
+    SetStdHandle(m_state->which, m_state->saved);
+    CloseHandle(m_state->write_end);
+    m_state->write_end = nullptr;
+  }
+}
+
+std::optional<std::string> StreamToPipe::read_to_end(std::chrono::milliseconds limit) {
+  std::string text;
+  bool ended = false;
+  // Takes what has arrived; done when the pipe fails, which is its end once every writer has
+  // closed it.
+  const auto drained = [&] {
+    DWORD available = 0;
+    if (!PeekNamedPipe(m_state->read_end, nullptr, 0, nullptr, &available, nullptr)) {
+      ended = GetLastError() == ERROR_BROKEN_PIPE;
+      return true;
+    }
+    if (available > 0) {
+      std::string piece(available, '\0');
+      DWORD got = 0;
+      ReadFile(m_state->read_end, piece.data(), available, &got, nullptr);
+      text.append(piece, 0, got);
+    }
+    return false;
+  };
+  if (m_state->read_end == nullptr || !wait_until(drained, limit) || !ended) {
+    return std::nullopt;
+  }
+  return text;
 }
 
 }  // namespace tavrick::test

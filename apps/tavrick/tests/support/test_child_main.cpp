@@ -4,6 +4,10 @@
 //   test_child session FILE    writes its process id, parent's id and session id (Linux; zeros
 //                              elsewhere)
 //   test_child sleep SECONDS   waits, then ends with 0
+//   test_child print TEXT      writes TEXT and a line end to its standard output
+//   test_child hold FILE RELEASE  writes "held\n" to its standard output, then FILE, then waits
+//                              until RELEASE exists (two minutes at most), removes FILE and
+//                              ends with 0
 //   test_child run PROGRAM ... runs PROGRAM with the arguments after it as the bridge runs its
 //                              child programs (run_checked) and prints "ok" or the error text
 // FILE appears whole: it is written beside and renamed into place. When the environment variable
@@ -13,11 +17,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "console/console_output.h"
 #include "desktop/child_process.h"
 #include "desktop/data_dir.h"
 #include "desktop/program_search.h"
@@ -88,6 +94,21 @@ int child_main(const std::vector<std::string>& args) {
     std::this_thread::sleep_for(std::chrono::seconds(std::strtol(args[1].c_str(), nullptr, 10)));
     return 0;
   }
+  if (args.size() == 2 && args[0] == "print") {
+    tavrick::write_text(tavrick::Stream::out, args[1] + "\n");
+    return 0;
+  }
+  if (args.size() == 3 && args[0] == "hold") {
+    tavrick::write_text(tavrick::Stream::out, "held\n");
+    if (!write_whole(args[1], "")) {
+      return 3;
+    }
+    for (int i = 0; i < 6000 && !std::filesystem::exists(args[2]); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::remove(args[1].c_str());
+    return 0;
+  }
   if (args.size() >= 2 && args[0] == "run") {
     const auto ran = tavrick::run_checked(
         {.program = args[1], .args = std::vector<std::string>(args.begin() + 2, args.end())});
@@ -96,7 +117,8 @@ int child_main(const std::vector<std::string>& args) {
     return 0;
   }
   std::fputs(
-      "test_child: exit N | args FILE ... | session FILE | sleep SECONDS | run PROGRAM ...\n",
+      "test_child: exit N | args FILE ... | session FILE | sleep SECONDS | print TEXT | hold FILE "
+      "RELEASE | run PROGRAM ...\n",
       stderr);
   return 2;
 }
