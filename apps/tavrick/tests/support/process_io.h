@@ -3,6 +3,7 @@
 // output lands in files (pipes would wait forever on helper processes under Wine).
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -27,6 +28,9 @@ struct ProgramResult {
                                         const std::vector<std::string>& args,
                                         const std::vector<std::pair<std::string, std::string>>& env,
                                         const std::filesystem::path& folder);
+
+/// How many threads this process has at this moment.
+[[nodiscard]] std::size_t thread_count();
 
 /// `entries` joined into a value of PATH with the platform's separator.
 [[nodiscard]] std::string path_list(const std::vector<std::string>& entries);

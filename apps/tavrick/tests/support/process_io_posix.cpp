@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 
 #include "support/process_io.h"
 #include "support/scratch_folder.h"
@@ -47,6 +48,16 @@ ProgramResult run_program(const std::filesystem::path& program,
   result.out = read_file(out_file);
   result.err = read_file(err_file);
   return result;
+}
+
+std::size_t thread_count() {
+  std::error_code error;
+  std::size_t count = 0;
+  for (std::filesystem::directory_iterator task("/proc/self/task", error), end;
+       !error && task != end; task.increment(error)) {
+    ++count;
+  }
+  return count;
 }
 
 std::string path_list(const std::vector<std::string>& entries) {

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <tlhelp32.h>  // needs windows.h before it
+
 #include <string>
 
 #include "desktop/text_convert.h"
@@ -41,6 +43,23 @@ ProgramResult run_program(const std::filesystem::path& program,
   result.out = read_file(out_file);
   result.err = read_file(err_file);
   return result;
+}
+
+std::size_t thread_count() {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    return 0;
+  }
+  std::size_t count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
+      ++count;
+    }
+  }
+  CloseHandle(snapshot);
+  return count;
 }
 
 std::string path_list(const std::vector<std::string>& entries) {
