@@ -8,6 +8,8 @@
 //   test_child hold FILE RELEASE  writes "held\n" to its standard output, then FILE, then waits
 //                              until RELEASE exists (two minutes at most), removes FILE and
 //                              ends with 0
+//   test_child streams         writes lines to its standard output and error in turn, as the
+//                              console program does (see write_streams)
 //   test_child run PROGRAM ... runs PROGRAM with the arguments after it as the bridge runs its
 //                              child programs (run_checked) and prints "ok" or the error text
 // FILE appears whole: it is written beside and renamed into place. When the environment variable
@@ -43,6 +45,35 @@ std::string session_line() {
   return std::to_string(getpid()) + " " + std::to_string(getppid()) + " " +
          std::to_string(getsid(0)) + "\n";
 #endif
+}
+
+/// "console" when the stream is a console, "file" otherwise (always "file" on Linux).
+const char* stream_kind(tavrick::Stream stream) {
+#ifdef _WIN32
+  DWORD mode = 0;
+  const HANDLE handle =
+      GetStdHandle(stream == tavrick::Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  return GetConsoleMode(handle, &mode) ? "console" : "file";
+#else
+  static_cast<void>(stream);
+  return "file";
+#endif
+}
+
+/// The lines of the "streams" command: first what the two streams are, then lines alternating
+/// between standard output and error. The third is longer than one write of the console layer
+/// (8192 UTF-16 units), with Vietnamese letters and signs across the boundary between two writes.
+void write_streams() {
+  using tavrick::Stream;
+  tavrick::write_text(Stream::out, std::string("1 ra: ") + stream_kind(Stream::out) + "\n");
+  tavrick::write_text(Stream::err, std::string("2 lỗi: ") + stream_kind(Stream::err) + "\n");
+  std::string long_text = "3";
+  for (int i = 0; i < 81; ++i) {
+    long_text += std::string(99, 'a') + "\n";
+  }
+  long_text += std::string(8190 - long_text.size(), 'b') + "Độ sáng ══ ✗\n";
+  tavrick::write_text(Stream::out, long_text);
+  tavrick::write_text(Stream::err, "4 ✗ hết\n");
 }
 
 [[noreturn]] void end_with(long code) {
@@ -109,6 +140,10 @@ int child_main(const std::vector<std::string>& args) {
     std::remove(args[1].c_str());
     return 0;
   }
+  if (args.size() == 1 && args[0] == "streams") {
+    write_streams();
+    return 0;
+  }
   if (args.size() >= 2 && args[0] == "run") {
     const auto ran = tavrick::run_checked(
         {.program = args[1], .args = std::vector<std::string>(args.begin() + 2, args.end())});
@@ -118,7 +153,7 @@ int child_main(const std::vector<std::string>& args) {
   }
   std::fputs(
       "test_child: exit N | args FILE ... | session FILE | sleep SECONDS | print TEXT | hold FILE "
-      "RELEASE | run PROGRAM ...\n",
+      "RELEASE | streams | run PROGRAM ...\n",
       stderr);
   return 2;
 }
