@@ -117,3 +117,25 @@ end_jack_test() {
     "/dev/shm/jack_${JACK_DEFAULT_SERVER:-none}_"*
   rm -rf "$work"
 }
+
+# piped NAME COMMAND...: runs COMMAND with its standard output read through a pipe into
+# $work/NAME.out and its standard error in $work/NAME.err, as `COMMAND | more` would, and waits
+# (60 s at most) until the pipe has reached its end: every process that holds its writing end has
+# let go of it. Fails when it does not. Sets $status to COMMAND's exit code.
+piped() {
+  local name=$1 reader tries=600
+  shift
+  {
+    status=0
+    "$@" 2>"$work/$name.err" </dev/null || status=$?
+    echo "$status" >"$work/$name.code"
+  } | cat >"$work/$name.out" &
+  reader=$!
+  while kill -0 "$reader" 2>/dev/null; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || fail "$name: its output pipe did not reach its end"
+    sleep 0.1
+  done
+  wait "$reader" || true
+  status=$(cat "$work/$name.code")
+}
