@@ -14,6 +14,7 @@
 #include "desktop/data_dir.h"
 #include "desktop/os_error.h"
 #include "desktop/port_env.h"
+#include "desktop/program_search.h"
 
 namespace tavrick {
 namespace {
@@ -71,13 +72,13 @@ std::expected<void, std::string> write_file(const std::filesystem::path& file,
 }  // namespace
 
 std::expected<std::string, std::string> install_agent(std::uint16_t port, std::string_view source) {
-  std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) {
-    return std::unexpected(os_error_text(error.value()));
+  const auto program = own_program_path();
+  if (!program) {
+    return std::unexpected(program.error());
   }
-  const std::filesystem::path agent_path = program.parent_path() / "tavrick-agent";
+  const std::filesystem::path agent_path = program->parent_path() / "tavrick-agent";
   const std::string agent = path_text(agent_path);
+  std::error_code error;
   if (!std::filesystem::is_regular_file(agent_path, error)) {
     return std::unexpected("không thấy " + agent + " (phải nằm cạnh tavrick)");
   }

@@ -8,32 +8,14 @@
 #include "desktop/agent_install.h"
 #include "desktop/child_process.h"
 #include "desktop/data_dir.h"
-#include "desktop/os_error.h"
 #include "desktop/port_env.h"
+#include "desktop/program_search.h"
 
 namespace tavrick {
 namespace {
 
 constexpr const char* k_run_key = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* k_run_value = "Orvalen Sorvic Loupedeck";
-
-/// The running program's full path, however long; the system's error text on failure.
-std::expected<std::filesystem::path, std::string> own_path() {
-  std::wstring buffer(MAX_PATH, L'\0');
-  while (true) {
-    const DWORD length =
-        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) {
-      return std::unexpected(last_os_error_text());
-    }
-    // A path that filled the buffer may have been cut short.
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return std::filesystem::path(buffer);
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
 
 bool is_file(const std::filesystem::path& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -43,7 +25,7 @@ bool is_file(const std::filesystem::path& path) {
 }  // namespace
 
 std::expected<std::string, std::string> install_agent(std::uint16_t port, std::string_view source) {
-  const auto program = own_path();
+  const auto program = own_program_path();
   if (!program) {
     return std::unexpected(program.error());
   }

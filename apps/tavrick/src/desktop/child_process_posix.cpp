@@ -1,21 +1,20 @@
-// Child programs on Linux: posix_spawnp for the children that are waited for, a double fork for
-// the ones that are let go.
+// Child programs on Linux: posix_spawn for the children that are waited for, with the caller's
+// streams; a double fork for the ones that are let go, with the null device as their streams.
+// Both start the file that find_program gives.
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "desktop/child_process.h"
 #include "desktop/os_error.h"
+#include "desktop/program_search.h"
 
 extern char** environ;
 
@@ -56,38 +55,6 @@ std::expected<int, int> wait_for(pid_t pid) {
   return status;
 }
 
-bool is_executable_file(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
-}
-
-/// The path to execute for `program`: as it is when it names a folder, otherwise the first
-/// executable file of that name along PATH. errno's ENOENT when there is none. Done before
-/// forking, because a child of a threaded process may only make async-signal-safe calls.
-std::expected<std::string, int> resolve_program(const std::string& program) {
-  if (program.find('/') != std::string::npos) {
-    return program;
-  }
-  if (program.empty()) {
-    return std::unexpected(ENOENT);
-  }
-  const char* path = std::getenv("PATH");
-  std::string_view folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
-  while (true) {
-    const std::size_t end = folders.find(':');
-    std::string folder(folders.substr(0, end));
-    // An empty entry means the current folder.
-    std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + program;
-    if (is_executable_file(candidate)) {
-      return candidate;
-    }
-    if (end == std::string_view::npos) {
-      return std::unexpected(ENOENT);
-    }
-    folders.remove_prefix(end + 1);
-  }
-}
-
 /// Writes all of `value` to `fd` from a forked child (async-signal-safe).
 void report_errno(int fd, int value) {
   const auto* bytes = reinterpret_cast<const char*>(&value);
@@ -107,11 +74,15 @@ void report_errno(int fd, int value) {
 }  // namespace
 
 std::expected<void, std::string> run_checked(const ChildCommand& command) {
+  const auto path = find_program(command.program);
+  if (!path) {
+    return std::unexpected(path.error());
+  }
   std::vector<char*> argv = argv_of(command);
   pid_t pid = 0;
-  // glibc reports a failed exec (a missing program, say) as the result of posix_spawnp itself.
-  const int started =
-      posix_spawnp(&pid, command.program.c_str(), nullptr, nullptr, argv.data(), environ);
+  // glibc reports a failed exec (a file that is not a program, say) as the result of
+  // posix_spawn itself.
+  const int started = posix_spawn(&pid, path->c_str(), nullptr, nullptr, argv.data(), environ);
   if (started != 0) {
     return std::unexpected(os_error_text(started));
   }
@@ -127,9 +98,11 @@ std::expected<void, std::string> run_checked(const ChildCommand& command) {
 }
 
 std::expected<void, std::string> start_detached(const ChildCommand& command) {
-  const auto path = resolve_program(command.program);
+  // Looked up before forking: a child of a threaded process may only make async-signal-safe
+  // calls.
+  const auto path = find_program(command.program);
   if (!path) {
-    return std::unexpected(os_error_text(path.error()));
+    return std::unexpected(path.error());
   }
   std::vector<char*> argv = argv_of(command);
   // The grandchild writes its exec errno into this pipe; a successful exec closes it empty.
@@ -149,14 +122,31 @@ std::expected<void, std::string> start_detached(const ChildCommand& command) {
     // terminal and is adopted by init, which reaps it.
     close(pipe_fds[0]);
     setsid();
+    // The error pipe must not be one of the standard descriptors replaced below (it is when the
+    // caller runs with some of them closed).
+    int report = pipe_fds[1];
+    if (report <= 2) {
+      report = fcntl(report, F_DUPFD_CLOEXEC, 3);
+    }
+    // The grandchild outlives the caller and must not hold its streams: a reader of them (a pipe
+    // from `tavrick install`) would wait for their end until the grandchild ends.
+    const int null_device = open("/dev/null", O_RDWR);
+    if (null_device < 0 || dup2(null_device, 0) < 0 || dup2(null_device, 1) < 0 ||
+        dup2(null_device, 2) < 0) {
+      report_errno(report, errno);
+      _exit(1);
+    }
+    if (null_device > 2) {
+      close(null_device);
+    }
     const pid_t grandchild = fork();
     if (grandchild < 0) {
-      report_errno(pipe_fds[1], errno);
+      report_errno(report, errno);
       _exit(1);
     }
     if (grandchild == 0) {
       execv(path->c_str(), argv.data());
-      report_errno(pipe_fds[1], errno);
+      report_errno(report, errno);
       _exit(127);
     }
     _exit(0);

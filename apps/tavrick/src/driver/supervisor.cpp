@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -17,6 +18,26 @@
 #include "link/log.h"
 
 namespace tavrick {
+
+namespace {
+
+/// Body of the event-loop thread as run_driver starts it: however `loop` ends, by returning or
+/// by an exception, `finished` is set for the supervisor to see.
+void run_event_loop(const std::function<void(DriverReceiver, std::shared_ptr<Link>)>& loop,
+                    DriverReceiver receiver, std::shared_ptr<Link> link,
+                    std::atomic<bool>& finished) {
+  try {
+    loop(std::move(receiver), std::move(link));
+  } catch (...) {
+    // Leaving the thread, the exception would end the process at once (std::terminate) with
+    // another exit code and no line in the log; as an end of the loop the supervisor reports it.
+    finished.store(true);
+    return;
+  }
+  finished.store(true);
+}
+
+}  // namespace
 
 Supervisor::Supervisor(std::string source, DriverSender sender, MidiBackend& backend,
                        std::function<bool()> event_loop_finished, const SleepClocks& clocks,
@@ -124,27 +145,42 @@ void Supervisor::close_all() {
 }
 
 int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env) {
+  return run_driver(port, source, set_env, DriverParts{});
+}
+
+int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env, DriverParts parts) {
+  if (!parts.ui_poller) {
+    parts.ui_poller = [](std::shared_ptr<Link> link, DriverSender sender) {
+      ui_poller(std::move(link), std::move(sender));
+    };
+  }
+  if (!parts.event_loop) {
+    parts.event_loop = [](DriverReceiver receiver, std::shared_ptr<Link> link) {
+      event_loop(std::move(receiver), std::move(link));
+    };
+  }
   if (set_env == SetEnv::yes) {
     set_port_env(port);
   }
   std::shared_ptr<Link> link = Link::create(port);
   auto [sender, receiver] = make_channel<DriverMessage>();
 
-  std::thread([link, poller_sender = sender]() mutable {
-    ui_poller(std::move(link), std::move(poller_sender));
+  std::thread([poller = std::move(parts.ui_poller), link, poller_sender = sender]() mutable {
+    poller(std::move(link), std::move(poller_sender));
   }).detach();
 
   // The thread is never joined; this flag is how the supervisor sees that it has ended.
   auto event_loop_finished = std::make_shared<std::atomic<bool>>(false);
-  std::thread([link, receiver = std::move(receiver), event_loop_finished]() mutable {
-    event_loop(std::move(receiver), std::move(link));
-    event_loop_finished->store(true);
+  std::thread([loop = std::move(parts.event_loop), link, receiver = std::move(receiver),
+               event_loop_finished]() mutable {
+    run_event_loop(loop, std::move(receiver), std::move(link), *event_loop_finished);
   }).detach();
 
   log_line("Đang chạy (" + std::to_string(binding_table().size()) + " ô ánh xạ, cổng " +
            std::to_string(port) + "). Fn = giữ, Custom Mode = bật/tắt.");
 
-  Supervisor supervisor(std::string(source), std::move(sender), system_midi_backend(),
+  Supervisor supervisor(std::string(source), std::move(sender),
+                        parts.backend != nullptr ? *parts.backend : system_midi_backend(),
                         [event_loop_finished] { return event_loop_finished->load(); });
   while (true) {
     if (const auto code = supervisor.pass()) {

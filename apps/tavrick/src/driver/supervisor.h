@@ -17,12 +17,30 @@
 
 namespace tavrick {
 
+class Link;
+
 /// Whether the run stores the control port in the user's environment variable at start.
 enum class SetEnv : bool { no, yes };
 
 /// Runs the bridge on the calling (main) thread: starts the poller and the event loop, then
-/// watches the MIDI input ports every 3 s. Returns 1, only when the event loop has stopped.
+/// watches the MIDI input ports every 3 s. Returns 1, only when the event loop has stopped: by
+/// returning or by an exception that left it, which is reported like any other end.
 [[nodiscard]] int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env);
+
+/// What run_driver builds the bridge from. The programs take the defaults; tests put in a MIDI
+/// backend of their own and thread bodies that fail or stay idle.
+struct DriverParts {
+  /// The MIDI service, which must outlive the run; nullptr: the system's.
+  MidiBackend* backend = nullptr;
+  /// Body of the UI-state poller thread; empty: ui_poller.
+  std::function<void(std::shared_ptr<Link>, DriverSender)> ui_poller;
+  /// Body of the event-loop thread; empty: event_loop.
+  std::function<void(DriverReceiver, std::shared_ptr<Link>)> event_loop;
+};
+
+/// run_driver built from `parts`. Main thread.
+[[nodiscard]] int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env,
+                             DriverParts parts);
 
 /// The watch over the surface's ports that run_driver repeats every 3 s: opens the matching
 /// ports when they are listed, closes them when they are not, reports the surface's absence

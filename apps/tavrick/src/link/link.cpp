@@ -26,23 +26,21 @@ constexpr auto k_warning_interval = 10s;
 constexpr auto k_execute_timeout = 1s;
 constexpr std::size_t k_read_buffer_size = 8192;
 
-/// A connection whose peer leaves this many requests unanswered is taken as hung and replaced
-/// at the next request. Timed-out calls keep their entries (a late reply must still be dropped
+/// A connection on which this many requests wait for a reply is taken as hung and replaced at
+/// the next request. Timed-out calls keep their entries (a late reply must still be dropped
 /// silently), so without this bound a peer that accepts requests and never answers would make
 /// the table grow for as long as the connection lasts; at the poller's pace the bound is
-/// reached after more than two hours.
+/// reached after more than two hours. Only the current connection's entries count: those of a
+/// replaced one stay until its reader ends, which on Windows, where shutting a socket down does
+/// not wake a blocked read, may take until the peer closes it.
 constexpr std::size_t k_max_unanswered = 4096;
 
-struct PendingEntry {
-  std::shared_ptr<ReplySlot> slot;
-  std::uint64_t connection;  ///< number of the connection the request was written on
-};
-
-/// Requests waiting for a reply. Shared by the Link and its reader threads; freed when the last
-/// of them lets go.
+/// The reply channels of the requests that wait for a reply, by connection number and request
+/// id. Shared by the Link and its reader threads; freed when the last of them lets go.
 struct PendingTable {
+  using Waiting = std::unordered_map<std::uint64_t, std::shared_ptr<ReplySlot>>;
   std::mutex lock;
-  std::unordered_map<std::uint64_t, PendingEntry> entries;  // guarded by lock
+  std::unordered_map<std::uint64_t, Waiting> by_connection;  // guarded by lock
 };
 
 struct Connection {
@@ -51,8 +49,9 @@ struct Connection {
   std::uint64_t number;
 };
 
-/// One reply line: handed to its waiter, or logged when it is a refusal nobody waits for.
-void handle_reply_line(PendingTable& pending, std::string_view line) {
+/// One reply line read on connection `connection`: handed to its waiter, or logged when it is a
+/// refusal nobody waits for.
+void handle_reply_line(PendingTable& pending, std::uint64_t connection, std::string_view line) {
   std::optional<Json> reply = parse_json(line);
   if (!reply) {
     return;
@@ -61,9 +60,12 @@ void handle_reply_line(PendingTable& pending, std::string_view line) {
     std::shared_ptr<ReplySlot> slot;
     {
       std::lock_guard lock(pending.lock);
-      if (const auto entry = pending.entries.find(*id); entry != pending.entries.end()) {
-        slot = std::move(entry->second.slot);
-        pending.entries.erase(entry);
+      if (const auto waiting = pending.by_connection.find(connection);
+          waiting != pending.by_connection.end()) {
+        if (const auto entry = waiting->second.find(*id); entry != waiting->second.end()) {
+          slot = std::move(entry->second);
+          waiting->second.erase(entry);
+        }
       }
     }
     if (slot) {
@@ -83,7 +85,9 @@ void read_replies(std::shared_ptr<Socket> socket, std::shared_ptr<PendingTable> 
                   std::shared_ptr<std::atomic<bool>> alive, std::uint64_t connection) {
   std::array<char, k_read_buffer_size> buffer{};
   LineSplitter splitter;
-  const auto on_line = [&pending](std::string_view line) { handle_reply_line(*pending, line); };
+  const auto on_line = [&pending, connection](std::string_view line) {
+    handle_reply_line(*pending, connection, line);
+  };
   for (;;) {
     const auto got = socket->read(buffer);
     if (!got || *got == 0) {
@@ -99,9 +103,7 @@ void read_replies(std::shared_ptr<Socket> socket, std::shared_ptr<PendingTable> 
   // not woken and run into their time-outs; forgetting the entries now keeps the table small.
   {
     std::lock_guard lock(pending->lock);
-    std::erase_if(pending->entries, [connection](const auto& entry) {
-      return entry.second.connection == connection;
-    });
+    pending->by_connection.erase(connection);
   }
   pending.reset();
   socket.reset();
@@ -193,7 +195,9 @@ bool Link::send(std::string_view method, Json params, std::shared_ptr<ReplySlot>
   bool usable = state.connection && state.connection->alive->load();
   if (usable) {
     std::lock_guard lock(state.pending->lock);
-    usable = state.pending->entries.size() < k_max_unanswered;
+    const auto waiting = state.pending->by_connection.find(state.connection->number);
+    usable =
+        waiting == state.pending->by_connection.end() || waiting->second.size() < k_max_unanswered;
   }
   if (!usable) {
     connect_locked();
@@ -204,13 +208,15 @@ bool Link::send(std::string_view method, Json params, std::shared_ptr<ReplySlot>
   const Connection& connection = *state.connection;
   if (reply) {
     std::lock_guard lock(state.pending->lock);
-    state.pending->entries.insert_or_assign(
-        id, PendingEntry{.slot = std::move(reply), .connection = connection.number});
+    state.pending->by_connection[connection.number].insert_or_assign(id, std::move(reply));
   }
   if (!connection.socket->write_all(request_line(id, method, params))) {
     {
       std::lock_guard lock(state.pending->lock);
-      state.pending->entries.erase(id);
+      if (const auto waiting = state.pending->by_connection.find(connection.number);
+          waiting != state.pending->by_connection.end()) {
+        waiting->second.erase(id);
+      }
     }
     connection.socket->shutdown();
     state.connection.reset();

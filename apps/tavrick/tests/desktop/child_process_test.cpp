@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "console/console_output.h"
 #include "desktop/os_error.h"
 #include "support/background_process.h"
+#include "support/process_io.h"
 #include "support/scratch_folder.h"
 
 namespace tavrick {
@@ -86,6 +88,22 @@ TEST_F(ChildProcessTest, DetachedChildRunsWithItsArgumentsWhileTheCallerGoesOn) 
   ASSERT_TRUE(start_detached({.program = child, .args = args}).has_value());
   ASSERT_TRUE(test::wait_until([&] { return std::filesystem::exists(out_file()); }));
   EXPECT_EQ(test::read_file(out_file()), lines(k_tricky_args));
+}
+
+// What a waited-for child writes reaches the caller's standard output; a detached child holds
+// none of the caller's streams, so a reader of them sees their end while the child runs on.
+TEST_F(ChildProcessTest, OnlyWaitedForChildrenShareTheCallersStreams) {
+  const auto held = folder.path() / "held";
+  const auto release = folder.path() / "release";
+  test::StreamToPipe out(Stream::out);
+  ASSERT_TRUE(run_checked({.program = child, .args = {"print", "waited for"}}).has_value());
+  ASSERT_TRUE(
+      start_detached({.program = child, .args = {"hold", held.string(), release.string()}}));
+  out.restore();
+  ASSERT_TRUE(test::wait_until([&] { return std::filesystem::exists(held); }));
+  EXPECT_EQ(out.read_to_end(std::chrono::seconds(60)), "waited for\n");
+  test::write_file(release, "");
+  EXPECT_TRUE(test::wait_until([&] { return !std::filesystem::exists(held); }));
 }
 
 TEST(ExitCodeTextTest, WritesTheCodeSigned) {

@@ -7,13 +7,18 @@
 #include <cstdlib>
 #include <functional>
 #include <future>
+#include <memory>
+#include <regex>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "link/log.h"
 #include "support/engine_fixture.h"
 #include "support/fake_midi_backend.h"
 #include "support/fake_sleep_clocks.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -315,6 +320,39 @@ TEST_F(SupervisorSourceTest, EmptySourceTakesAnyPortForTheSurface) {
   EXPECT_EQ(pass(), Lines{"… chờ Loupedeck+ (chưa thấy thiết bị MIDI tên chứa \"\")"});
   backend.set_ports({"Keyboard"});
   EXPECT_EQ(pass(), Lines{"→ đang nghe Keyboard"});
+}
+
+// Whatever ends the event-loop thread, the run reports it in the log (here a log file, as in the
+// agent) and returns 1. The loop is replaced by one that fails at once, the poller by one that
+// leaves at once (it would otherwise go on trying to reach the application after the test).
+TEST(RunDriverTest, AnyEndOfTheEventLoopIsReportedAndEndsTheRunWith1) {
+  struct Case {
+    const char* what;
+    std::function<void()> end;
+  };
+  const Case cases[] = {
+      {"an exception", [] { throw std::runtime_error("the event loop failed"); }},
+      {"something thrown that is no exception", [] { throw 42; }},
+      {"a return", [] {}},
+  };
+  for (const Case& c : cases) {
+    const tavrick::test::ScratchFolder folder;
+    const auto log_file = folder.path() / "loupedeck.log";
+    ASSERT_TRUE(tavrick::set_log_file(log_file).has_value());
+    tavrick::test::FakeMidiBackend backend;
+    backend.set_ports({});
+    const int code = tavrick::run_driver(
+        1, "loupedeck", tavrick::SetEnv::no,
+        {.backend = &backend,
+         .ui_poller = [](std::shared_ptr<tavrick::Link>, tavrick::DriverSender) {},
+         .event_loop = [&c](tavrick::DriverReceiver, std::shared_ptr<tavrick::Link>) { c.end(); }});
+    tavrick::clear_log_file();
+    EXPECT_EQ(code, 1) << c.what;
+    const std::string log = tavrick::test::read_file(log_file);
+    EXPECT_TRUE(std::regex_search(log, std::regex("(^|\n)[0-9]+ ✗ driver dừng bất thường\n$")))
+        << c.what << ":\n"
+        << log;
+  }
 }
 
 }  // namespace

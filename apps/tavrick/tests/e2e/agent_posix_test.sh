@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The logon agent of the Linux programs: install writes the XDG autostart entry and starts the
-# agent detached from this session; the agent holds the lock, logs to the data folder and links
+# agent detached from this session and from install's output; the agent holds the lock, logs to the data folder and links
 # to the simulated editing application; uninstall removes the entry; an install from a folder
 # without the agent writes nothing.
 # Environment: TAVRICK, TAVRICK_AGENT (the programs), SORVIC_SIM (the simulator).
@@ -16,6 +16,10 @@ entry="$XDG_CONFIG_HOME/autostart/orvalen-sorvic-loupedeck.desktop"
 sim_pid=""
 agent_pid=""
 cleanup() {
+  # An agent started by a step that failed before its process id was taken.
+  if [ -z "$agent_pid" ] && [ -n "${folder:-}" ]; then
+    agent_pid=$(pid_of_program "$folder/tavrick-agent" || true)
+  fi
   for pid in $agent_pid $sim_pid; do
     kill "$pid" 2>/dev/null || true
   done
@@ -60,7 +64,9 @@ folder="$work/Program Files/tavrick"
 mkdir -p "$folder"
 cp "$TAVRICK" "$folder/tavrick"
 cp "$TAVRICK_AGENT" "$folder/tavrick-agent"
-run install "$folder/tavrick" install --port "$port" --source "Loupedeck+"
+# Read through a pipe, as `tavrick install | more` would: install ends and the pipe reaches its
+# end while the agent it started runs on.
+piped install "$folder/tavrick" install --port "$port" --source "Loupedeck+"
 agent_pid=$(pid_of_program "$folder/tavrick-agent" || true)
 [ "$status" = 0 ] || fail "install: exit $status"
 [ "$(tail -n 2 "$work/install.out")" = "đã cài: agent tự chạy khi đăng nhập ($entry) và đang chạy

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The logon agent of the Windows programs as a user meets it, under Wine in a private prefix:
-# install from a folder whose path holds a space, the Run value as `reg query` shows it, the
-# running agent with its lock, its log file and its link to the simulated editing application
-# (on the Linux side of 127.0.0.1), a second bridge refused, uninstall twice, and an install from
-# a folder without the agent that writes nothing. A source with quotation marks and a trailing
-# backslash reaches the agent unchanged.
+# install from a folder whose path holds a space with its output read through a pipe, the Run
+# value as `reg query` shows it, the running agent with its lock, its log file and its link to
+# the simulated editing application (on the Linux side of 127.0.0.1), a second bridge refused,
+# uninstall twice, and an install from a folder without the agent that writes nothing. A source
+# with quotation marks and a trailing backslash reaches the agent unchanged.
 # Environment: TAVRICK, TAVRICK_AGENT (the Windows programs), SORVIC_SIM (the Linux simulator),
 # WINE_RUN (the Wine runner).
 set -euo pipefail
@@ -72,7 +72,10 @@ cp "$TAVRICK" "$folder/tavrick.exe"
 cp "$TAVRICK_AGENT" "$folder/tavrick-agent.exe"
 agent=$("$WINE_RUN" winepath -w "$folder/tavrick-agent.exe" 2>/dev/null)
 started=$(date +%s)
-win install "$folder/tavrick.exe" install --port "$port" --source "Loupedeck+"
+# Standard output read through a pipe, as `tavrick install | more` would: install ends and the
+# pipe reaches its end while the agent it started runs on. (Standard error goes to a file: Wine
+# hands its own Unix standard error on to every process it starts, whatever their handles.)
+piped install "$WINE_RUN" "$folder/tavrick.exe" install --port "$port" --source "Loupedeck+"
 [ "$status" = 0 ] || fail "install: exit $status"
 expected_install="đã cài: agent tự chạy khi đăng nhập ($run_key\\$value) và đang chạy
 nhật ký: $win_log"

@@ -1,5 +1,9 @@
 # Helpers for the end-to-end scripts; sourced, not run. The caller sets $work, the folder that
 # holds the programs' output files (*.out, *.err), and may set $log, a log file of the bridge.
+#
+# The scripts run with pipefail: a `grep -q` at the end of a pipe quits at its first match, and
+# the writer before it, still writing, then dies of SIGPIPE and fails the pipe by chance. Let grep
+# read everything instead (`| grep PATTERN >/dev/null`).
 
 # fail MESSAGE: reports the failure with the end of every output file (and of $log) and exits
 # with 1.
@@ -80,7 +84,7 @@ start_surface() {
 # unless told); fails otherwise.
 wait_for_port() {
   local name=$1 deadline=$((SECONDS + ${2:-30}))
-  until "$TAVRICK" ports 2>/dev/null 3>&- | grep -qxF -- "$name"; do
+  until "$TAVRICK" ports 2>/dev/null 3>&- | grep -xF -- "$name" >/dev/null; do
     [ "$SECONDS" -lt "$deadline" ] || fail "tavrick ports does not list '$name'"
     sleep 0.1
   done
@@ -112,4 +116,26 @@ end_jack_test() {
   rm -f "/dev/shm/jack_sem.$(id -u)_${JACK_DEFAULT_SERVER:-none}_"* \
     "/dev/shm/jack_${JACK_DEFAULT_SERVER:-none}_"*
   rm -rf "$work"
+}
+
+# piped NAME COMMAND...: runs COMMAND with its standard output read through a pipe into
+# $work/NAME.out and its standard error in $work/NAME.err, as `COMMAND | more` would, and waits
+# (60 s at most) until the pipe has reached its end: every process that holds its writing end has
+# let go of it. Fails when it does not. Sets $status to COMMAND's exit code.
+piped() {
+  local name=$1 reader tries=600
+  shift
+  {
+    status=0
+    "$@" 2>"$work/$name.err" </dev/null || status=$?
+    echo "$status" >"$work/$name.code"
+  } | cat >"$work/$name.out" &
+  reader=$!
+  while kill -0 "$reader" 2>/dev/null; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || fail "$name: its output pipe did not reach its end"
+    sleep 0.1
+  done
+  wait "$reader" || true
+  status=$(cat "$work/$name.code")
 }

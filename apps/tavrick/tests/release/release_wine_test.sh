@@ -169,7 +169,7 @@ nhật ký: $win_log"
 agent=$("$WINE_RUN" winepath -w "$folder/tavrick-agent.exe" 2>/dev/null)
 agent_escaped=${agent//\\/\\\\}
 expected_value="\"$value\"=\"\\\"$agent_escaped\\\" --port $port --source \\\"$source_text\\\"\""
-exported "$run_key" | grep -qxF -- "$expected_value" ||
+exported "$run_key" | grep -xF -- "$expected_value" >/dev/null ||
   fail "Run value: $(exported "$run_key" | grep -F "$value")"
 wait_for "$log" "… chờ Loupedeck+ (chưa thấy thiết bị MIDI tên chứa \"$source_text\")" 1 60
 wait_for "$log" "→ đã nối Orvalen Sorvic ở 127.0.0.1:$port" 1 60

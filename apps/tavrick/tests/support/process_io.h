@@ -2,8 +2,11 @@
 // Test helpers around the process's own streams and environment, and child programs whose
 // output lands in files (pipes would wait forever on helper processes under Wine).
 
+#include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +28,12 @@ struct ProgramResult {
                                         const std::vector<std::string>& args,
                                         const std::vector<std::pair<std::string, std::string>>& env,
                                         const std::filesystem::path& folder);
+
+/// How many threads this process has at this moment.
+[[nodiscard]] std::size_t thread_count();
+
+/// `entries` joined into a value of PATH with the platform's separator.
+[[nodiscard]] std::string path_list(const std::vector<std::string>& entries);
 
 /// Sets an environment variable of this process while it lives, then restores it.
 class ScopedEnv {
@@ -53,6 +62,29 @@ class StreamToFile {
 
  private:
   std::unique_ptr<Saved> m_saved;
+};
+
+/// Points the process's standard output or error (the system descriptor or handle) at the
+/// writing end of a new pipe until restore(), the way a console program's streams are: child
+/// programs may inherit it. Then reads what every writer of the pipe wrote.
+class StreamToPipe {
+ public:
+  explicit StreamToPipe(Stream stream);
+  StreamToPipe(const StreamToPipe&) = delete;
+  StreamToPipe& operator=(const StreamToPipe&) = delete;
+  ~StreamToPipe();
+
+  /// Points the stream back where it was and closes this process's writing end.
+  void restore();
+
+  /// After restore(): the pipe's whole content once every writer has closed it, or nothing when
+  /// one still holds it after `limit`.
+  [[nodiscard]] std::optional<std::string> read_to_end(std::chrono::milliseconds limit);
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> m_state;
 };
 
 }  // namespace tavrick::test

@@ -1,9 +1,11 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 
 #include "support/process_io.h"
 #include "support/scratch_folder.h"
@@ -48,6 +50,24 @@ ProgramResult run_program(const std::filesystem::path& program,
   return result;
 }
 
+std::size_t thread_count() {
+  std::error_code error;
+  std::size_t count = 0;
+  for (std::filesystem::directory_iterator task("/proc/self/task", error), end;
+       !error && task != end; task.increment(error)) {
+    ++count;
+  }
+  return count;
+}
+
+std::string path_list(const std::vector<std::string>& entries) {
+  std::string list;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    list += (i == 0 ? "" : ":") + entries[i];
+  }
+  return list;
+}
+
 ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
   if (const char* old = std::getenv(m_name.c_str()); old != nullptr) {
     m_had_value = true;
@@ -82,6 +102,63 @@ StreamToFile::~StreamToFile() {
   std::fflush(nullptr);
   dup2(m_saved->copy, m_saved->fd);
   ::close(m_saved->copy);
+}
+
+struct StreamToPipe::State {
+  int fd;
+  int saved = -1;  ///< the stream's own descriptor while the pipe stands in for it
+  int read_end = -1;
+};
+
+StreamToPipe::StreamToPipe(Stream stream)
+    : m_state(
+          std::make_unique<State>(State{stream == Stream::out ? STDOUT_FILENO : STDERR_FILENO})) {
+  int ends[2] = {-1, -1};
+  if (pipe(ends) != 0) {
+    return;
+  }
+  fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+  std::fflush(nullptr);
+  m_state->read_end = ends[0];
+  m_state->saved = fcntl(m_state->fd, F_DUPFD_CLOEXEC, 0);
+  dup2(ends[1], m_state->fd);
+  ::close(ends[1]);
+}
+
+StreamToPipe::~StreamToPipe() {
+  restore();
+  if (m_state->read_end >= 0) {
+    ::close(m_state->read_end);
+  }
+}
+
+void StreamToPipe::restore() {
+  if (m_state->saved >= 0) {
+    std::fflush(nullptr);
+    dup2(m_state->saved, m_state->fd);
+    ::close(m_state->saved);
+    m_state->saved = -1;
+  }
+}
+
+std::optional<std::string> StreamToPipe::read_to_end(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::string text;
+  while (m_state->read_end >= 0) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd ready{.fd = m_state->read_end, .events = POLLIN, .revents = 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
+      return std::nullopt;
+    }
+    char buffer[4096];
+    const ssize_t got = ::read(m_state->read_end, buffer, sizeof buffer);
+    if (got <= 0) {
+      return text;
+    }
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  return std::nullopt;
 }
 
 }  // namespace tavrick::test

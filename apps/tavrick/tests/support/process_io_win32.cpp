@@ -1,8 +1,11 @@
 #include <windows.h>
 
+#include <tlhelp32.h>  // needs windows.h before it
+
 #include <string>
 
 #include "desktop/text_convert.h"
+#include "support/background_process.h"
 #include "support/process_io.h"
 #include "support/scratch_folder.h"
 #include "support/spawn_win32.h"
@@ -42,6 +45,31 @@ ProgramResult run_program(const std::filesystem::path& program,
   return result;
 }
 
+std::size_t thread_count() {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    return 0;
+  }
+  std::size_t count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
+      ++count;
+    }
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+std::string path_list(const std::vector<std::string>& entries) {
+  std::string list;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    list += (i == 0 ? "" : ";") + entries[i];
+  }
+  return list;
+}
+
 ScopedEnv::ScopedEnv(std::string name, const std::string& value) : m_name(std::move(name)) {
   const std::wstring wide_name = wide(m_name);
   const DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
@@ -77,6 +105,66 @@ StreamToFile::StreamToFile(Stream stream, const std::filesystem::path& file) {
 StreamToFile::~StreamToFile() {
   SetStdHandle(m_saved->which, m_saved->old);
   CloseHandle(m_saved->file);
+}
+
+struct StreamToPipe::State {
+  DWORD which;
+  HANDLE saved = nullptr;  ///< the stream's own handle while the pipe stands in for it
+  HANDLE write_end = nullptr;
+  HANDLE read_end = nullptr;
+};
+
+StreamToPipe::StreamToPipe(Stream stream)
+    : m_state(std::make_unique<State>(
+          State{stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE})) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  if (!CreatePipe(&m_state->read_end, &m_state->write_end, &inherit, 0)) {
+    m_state->read_end = nullptr;
+    return;
+  }
+  SetHandleInformation(m_state->read_end, HANDLE_FLAG_INHERIT, 0);
+  m_state->saved = GetStdHandle(m_state->which);
+  SetStdHandle(m_state->which, m_state->write_end);
+}
+
+StreamToPipe::~StreamToPipe() {
+  restore();
+  if (m_state->read_end != nullptr) {
+    CloseHandle(m_state->read_end);
+  }
+}
+
+void StreamToPipe::restore() {
+  if (m_state->write_end != nullptr) {
+    SetStdHandle(m_state->which, m_state->saved);
+    CloseHandle(m_state->write_end);
+    m_state->write_end = nullptr;
+  }
+}
+
+std::optional<std::string> StreamToPipe::read_to_end(std::chrono::milliseconds limit) {
+  std::string text;
+  bool ended = false;
+  // Takes what has arrived; done when the pipe fails, which is its end once every writer has
+  // closed it.
+  const auto drained = [&] {
+    DWORD available = 0;
+    if (!PeekNamedPipe(m_state->read_end, nullptr, 0, nullptr, &available, nullptr)) {
+      ended = GetLastError() == ERROR_BROKEN_PIPE;
+      return true;
+    }
+    if (available > 0) {
+      std::string piece(available, '\0');
+      DWORD got = 0;
+      ReadFile(m_state->read_end, piece.data(), available, &got, nullptr);
+      text.append(piece, 0, got);
+    }
+    return false;
+  };
+  if (m_state->read_end == nullptr || !wait_until(drained, limit) || !ended) {
+    return std::nullopt;
+  }
+  return text;
 }
 
 }  // namespace tavrick::test
