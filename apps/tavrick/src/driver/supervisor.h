@@ -62,7 +62,7 @@ class Supervisor {
 
   /// Returns when the next pass is due: `period` after the last one, or sooner after a device
   /// change, a lost connection or a resume from sleep. Meanwhile checks the open connections
-  /// every `check`.
+  /// every `check`. Main thread.
   void wait_for_next_pass();
 
  private:
@@ -80,7 +80,7 @@ class Supervisor {
   PassTiming m_timing;
   PassSchedule m_schedule;
   ResumeDetector m_resume;
-  bool m_resumed = false;  // a resume was signalled: the open connections count as dead
+  bool m_resumed = false;  // the machine slept: the open connections count as dead
 };
 
 }  // namespace tavrick
