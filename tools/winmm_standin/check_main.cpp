@@ -1,8 +1,11 @@
 // winmm_standin_check: holds the WinMM stand-in to the documented behaviour of the functions the
 // programs use, calling them directly. The test plugs "Check A" (path \\?\check#a) and
 // "Check B" (\\?\check#b) before it starts, and answers each line "step NAME" that this program
-// prints: "play1" to "play4" with the bytes below, "unplug" by unplugging Check A. Prints "ok" at
-// the end; on the first difference "FAIL: …" on standard error and exit code 1.
+// prints: "play1" to "play4" with the bytes below, "unplug" by unplugging Check A, "plug_c" by
+// plugging "Check C" (\\?\check#c), "replug_classic" by replugging Check B, "replug_services"
+// by switching to the MIDI Services' behaviour and replugging Check B, "replug_later" by
+// replugging Check C 300 ms later. Prints "ok" at the end; on the first difference "FAIL: …" on
+// standard error and exit code 1.
 //   play1: b0 21 01 f0 01 02 03      play2: f0, 70 data bytes, f7
 //   play3: f0 05 f7 f8               play4: f0 11 22 f8
 
@@ -27,6 +30,7 @@ constexpr UINT k_query_device_interface = 0x80C;
 constexpr DWORD k_small_buffer = 64;
 
 struct Event {
+  HMIDIIN handle;
   UINT message;
   DWORD_PTR param1;
   DWORD_PTR param2;
@@ -39,8 +43,9 @@ std::mutex g_lock;
 std::condition_variable g_arrived;
 std::vector<Event> g_events;  // guarded by g_lock
 
-void CALLBACK procedure(HMIDIIN, UINT message, DWORD_PTR, DWORD_PTR param1, DWORD_PTR param2) {
-  Event event{message, param1, param2, 0, 0, std::this_thread::get_id()};
+void CALLBACK procedure(HMIDIIN handle, UINT message, DWORD_PTR, DWORD_PTR param1,
+                        DWORD_PTR param2) {
+  Event event{handle, message, param1, param2, 0, 0, std::this_thread::get_id()};
   if (message == MIM_LONGDATA || message == MIM_LONGERROR) {
     const auto* header = reinterpret_cast<const MIDIHDR*>(param1);
     event.bytes = header->dwBytesRecorded;
@@ -110,6 +115,118 @@ void check_listing() {
                               reinterpret_cast<DWORD_PTR>(path.data()), size),
                 MMSYSERR_NOERROR, "interface");
   expect(std::wstring(path.data()) == L"\\\\?\\check#a", "interface path");
+}
+
+/// Waits until `holds` (checked every 10 ms, for up to 30 s).
+template <class Condition>
+void wait_until(Condition&& holds, const std::string& what) {
+  for (int tries = 0; !holds(); ++tries) {
+    expect(tries < 3000, what);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+/// The number of the device called `name` now, or -1.
+int number_of(const std::wstring& name) {
+  const UINT count = midiInGetNumDevs();
+  for (UINT number = 0; number < count; ++number) {
+    MMRESULT result = 0;
+    if (caps_name(number, result) == name && result == MMSYSERR_NOERROR) {
+      return static_cast<int>(number);
+    }
+  }
+  return -1;
+}
+
+std::wstring path_of(UINT number) {
+  const auto device = reinterpret_cast<HMIDIIN>(static_cast<UINT_PTR>(number));
+  ULONG size = 0;
+  if (midiInMessage(device, k_query_device_interface_size, reinterpret_cast<DWORD_PTR>(&size), 0) !=
+      MMSYSERR_NOERROR) {
+    return {};
+  }
+  std::vector<wchar_t> path(size / 2 + 1, L'\0');
+  (void)midiInMessage(device, k_query_device_interface, reinterpret_cast<DWORD_PTR>(path.data()),
+                      size);
+  return path.data();
+}
+
+std::size_t event_count() {
+  std::lock_guard lock(g_lock);
+  return g_events.size();
+}
+
+/// A handle on Check B, started, with one buffer queued.
+HMIDIIN open_check_b(MIDIHDR& header) {
+  HMIDIIN handle = nullptr;
+  const int number = number_of(L"Check B");
+  expect(number >= 0, "Check B is listed");
+  expect_result(midiInOpen(&handle, static_cast<UINT>(number),
+                           reinterpret_cast<DWORD_PTR>(&procedure), 0, CALLBACK_FUNCTION),
+                MMSYSERR_NOERROR, "open Check B");
+  expect_result(midiInPrepareHeader(handle, &header, sizeof(MIDIHDR)), MMSYSERR_NOERROR,
+                "prepare for Check B");
+  expect_result(midiInAddBuffer(handle, &header, sizeof(MIDIHDR)), MMSYSERR_NOERROR,
+                "add for Check B");
+  expect_result(midiInStart(handle), MMSYSERR_NOERROR, "start Check B");
+  return handle;
+}
+
+/// Replugging: the same name and path again at the end of the list, as a new device, and what a
+/// handle open on the old one gets on each stack.
+void check_replugging() {
+  step("plug_c");
+  wait_until([] { return midiInGetNumDevs() == 2; }, "Check C does not come");
+  std::array<char, k_small_buffer> data{};
+  MIDIHDR header{};
+  header.lpData = data.data();
+  header.dwBufferLength = k_small_buffer;
+  HMIDIIN classic = open_check_b(header);
+  expect(number_of(L"Check B") == 0, "Check B first");
+
+  // Classic: MIM_CLOSE on the service thread, the handle valid until midiInClose.
+  std::size_t before = event_count();
+  step("replug_classic");
+  auto events = wait_events(before + 1, "MIM_CLOSE of the removed device");
+  expect(events.back().message == MIM_CLOSE && events.back().handle == classic,
+         "MIM_CLOSE when the device goes");
+  expect(events.back().thread != std::this_thread::get_id(), "MIM_CLOSE on the service thread");
+  wait_until([] { return number_of(L"Check B") == 1; }, "Check B back at another number");
+  expect(path_of(1) == L"\\\\?\\check#b", "the same path again");
+  expect_result(midiInStart(classic), MMSYSERR_NOERROR, "the old handle is still valid");
+  HMIDIIN second = nullptr;
+  expect_result(midiInOpen(&second, 1, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR,
+                "the device back is a new one: free to open");
+  expect_result(midiInClose(second), MMSYSERR_NOERROR, "close the new one");
+  expect_result(midiInReset(classic), MMSYSERR_NOERROR, "reset the old handle");
+  expect_result(midiInUnprepareHeader(classic, &header, sizeof(MIDIHDR)), MMSYSERR_NOERROR,
+                "unprepare on the old handle");
+  before = event_count();
+  expect_result(midiInClose(classic), MMSYSERR_NOERROR, "close the old handle");
+  events = wait_events(0, "nothing");
+  expect(events.size() == before, "no second MIM_CLOSE");
+
+  // MIDI Services: silent, every call but the close fails; the close succeeds with a buffer
+  // still queued, which never comes back.
+  HMIDIIN services = open_check_b(header);
+  before = event_count();
+  step("replug_services");
+  wait_until([&] { return midiInStart(services) == MMSYSERR_NODRIVER; },
+             "the handle does not answer MMSYSERR_NODRIVER");
+  expect_result(midiInStop(services), MMSYSERR_NODRIVER, "stop of a silent handle");
+  expect_result(midiInReset(services), MMSYSERR_NODRIVER, "reset of a silent handle");
+  expect_result(midiInUnprepareHeader(services, &header, sizeof(MIDIHDR)), MMSYSERR_NODRIVER,
+                "unprepare on a silent handle");
+  expect_result(midiInClose(services), MMSYSERR_NOERROR, "close of a silent handle");
+  expect(header.dwFlags == (MHDR_PREPARED | MHDR_INQUEUE), "the buffer never came back");
+  events = wait_events(0, "nothing");
+  expect(events.size() == before, "a silent handle calls nothing, MIM_CLOSE included");
+  expect_result(midiInStart(services), MMSYSERR_INVALHANDLE, "start after close");
+
+  // Back a moment later: gone meanwhile, then at the end of the list.
+  step("replug_later");
+  wait_until([] { return number_of(L"Check C") < 0; }, "Check C does not go");
+  wait_until([] { return number_of(L"Check C") == 1; }, "Check C does not come back");
 }
 
 }  // namespace
@@ -213,6 +330,7 @@ int main() {
   expect(caps_name(0, result) == L"Check B" && result == MMSYSERR_NOERROR, "Check B is now 0");
   (void)caps_name(1, result);
   expect_result(result, MMSYSERR_BADDEVICEID, "number 1 is gone");
+  check_replugging();
   std::puts("ok");
   return 0;
 }

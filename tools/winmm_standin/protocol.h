@@ -16,6 +16,7 @@
 // Data connection, one per open handle, read by that handle's reader thread:
 //   DLL:  attach H                          (no reply)
 //   ctl:  bytes HEX                         bytes the device sends, in order
+//   ctl:  gone classic | gone services      the device went away (what the handle does then)
 // HEXNAME and HEXPATH are UTF-16 units, four hexadecimal digits each; HEX is two digits a byte.
 // CODE is an MMRESULT in decimal.
 

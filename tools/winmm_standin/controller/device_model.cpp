@@ -22,8 +22,9 @@ std::string handle_name(unsigned handle) { return "h" + std::to_string(handle); 
 
 }  // namespace
 
-DeviceModel::DeviceModel(std::function<void(std::string_view)> record)
-    : m_record(std::move(record)) {}
+DeviceModel::DeviceModel(std::function<void(std::string_view)> record,
+                         std::function<void(int, std::string_view)> tell)
+    : m_record(std::move(record)), m_tell(std::move(tell)) {}
 
 std::optional<std::string> DeviceModel::plug(std::string key, std::u16string path,
                                              std::u16string name, int listings) {
@@ -47,9 +48,38 @@ std::optional<std::string> DeviceModel::unplug(std::string_view key) {
   if (found == m_devices.end()) {
     return "not plugged: " + std::string(key);
   }
+  const std::shared_ptr<Device> device = *found;
   m_devices.erase(found);
+  for (auto& [number, handle] : m_handles) {
+    if (handle.device != device || !handle.open) {
+      continue;
+    }
+    if (m_stack == Stack::classic) {
+      handle.gone = "gone classic";
+      m_record(handle_name(number) + " lost its device (classic stack): MIM_CLOSE follows");
+    } else {
+      handle.gone = "gone services";
+      m_record(handle_name(number) +
+               " lost its device (MIDI Services): silent, every call but midiInClose fails");
+    }
+    if (handle.data >= 0) {
+      m_tell(handle.data, handle.gone);
+    }
+  }
   return std::nullopt;
 }
+
+std::optional<std::pair<std::u16string, std::u16string>> DeviceModel::identity(
+    std::string_view key) const {
+  for (const auto& device : m_devices) {
+    if (device->key == key) {
+      return std::pair{device->path, device->name};
+    }
+  }
+  return std::nullopt;
+}
+
+void DeviceModel::use_stack(Stack stack) { m_stack = stack; }
 
 void DeviceModel::fail(std::string key, std::string function, unsigned code, int times) {
   std::erase_if(m_faults,
@@ -158,7 +188,7 @@ ReplyLine DeviceModel::open(int process, unsigned pid, std::size_t number) {
   }
   const unsigned handle = m_next_handle++;
   device->holder = handle;
-  m_handles.emplace(handle, Handle{device, process, -1, true});
+  m_handles.emplace(handle, Handle{device, process, -1, true, {}});
   m_record(text + " → MMSYSERR_NOERROR " + handle_name(handle));
   return "ok " + std::to_string(handle);
 }
@@ -189,6 +219,10 @@ ReplyLine DeviceModel::closed(unsigned handle) {
 void DeviceModel::attach(unsigned handle, int connection) {
   if (const auto found = m_handles.find(handle); found != m_handles.end()) {
     found->second.data = connection;
+    // Removed between the open and the attach: told now.
+    if (!found->second.gone.empty()) {
+      m_tell(connection, found->second.gone);
+    }
   }
 }
 

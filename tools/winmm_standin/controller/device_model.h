@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace winmm_standin {
@@ -19,10 +20,18 @@ namespace winmm_standin {
 /// A reply line for the DLL ("ok …" or "err CODE").
 using ReplyLine = std::string;
 
+/// What happens to a handle whose device goes away, by MIDI stack.
+enum class Stack {
+  classic,   ///< the input procedure gets MIM_CLOSE; the handle stays valid until midiInClose
+  services,  ///< the Windows MIDI Services: the handle goes silent, every call but midiInClose
+             ///< fails with MMSYSERR_NODRIVER
+};
+
 class DeviceModel {
  public:
-  /// `record` receives every line of the record.
-  explicit DeviceModel(std::function<void(std::string_view)> record);
+  /// `record` receives every line of the record; `tell` sends a line on a data connection.
+  DeviceModel(std::function<void(std::string_view)> record,
+              std::function<void(int connection, std::string_view line)> tell);
 
   // Commands of the test.
 
@@ -31,8 +40,14 @@ class DeviceModel {
   /// The error text when the key is already plugged.
   [[nodiscard]] std::optional<std::string> plug(std::string key, std::u16string path,
                                                 std::u16string name, int listings = -1);
-  /// Takes the device out of the list. A handle open on it stays open.
+  /// Takes the device out of the list. A handle open on it stays open and learns of it as the
+  /// stack in use says.
   [[nodiscard]] std::optional<std::string> unplug(std::string_view key);
+  /// The interface path and name of the plugged device `key`.
+  [[nodiscard]] std::optional<std::pair<std::u16string, std::u16string>> identity(
+      std::string_view key) const;
+  /// The stack whose behaviour later removals follow (classic at first).
+  void use_stack(Stack stack);
   /// Makes `function` fail with `code` for the device `key`, `times` times (-1: until cleared);
   /// `code` 0 clears it.
   void fail(std::string key, std::string function, unsigned code, int times);
@@ -70,6 +85,7 @@ class DeviceModel {
     int process = -1;
     int data = -1;  // data connection, -1 until attached
     bool open = true;
+    std::string gone;  // the line that tells the DLL that the device is gone, once it is
   };
   struct Fault {
     std::string key;
@@ -86,6 +102,8 @@ class DeviceModel {
                                         const std::function<std::string(const Device&)>& value);
 
   std::function<void(std::string_view)> m_record;
+  std::function<void(int, std::string_view)> m_tell;
+  Stack m_stack = Stack::classic;
   std::vector<std::shared_ptr<Device>> m_devices;  // present devices, in device-number order
   std::map<unsigned, Handle> m_handles;            // every handle ever opened
   std::vector<Fault> m_faults;

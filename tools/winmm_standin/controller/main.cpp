@@ -6,7 +6,13 @@
 //   plug KEY PATH NAME…          a device at the end of the list; KEY names it in later commands
 //   plug-for N KEY PATH NAME…    the same, gone again once N listings have seen it (it vanishes
 //                                between the program's listing and its opening)
-//   unplug KEY                   takes the device out of the list; numbers after it shift
+//   unplug KEY                   takes the device out of the list; numbers after it shift; a
+//                                handle open on it learns of it as the stack says
+//   replug KEY [MS]              unplug, then the same device (name and path) again at the end
+//                                of the list, MS milliseconds later (default 0: at once)
+//   stack classic|services       how later removals reach open handles: MIM_CLOSE (classic), or
+//                                a silent handle that fails every call but midiInClose with
+//                                MMSYSERR_NODRIVER (the Windows MIDI Services)
 //   play KEY HEX…                bytes the device sends now, e.g. "play lp b0 21 01"
 //   repeat KEY HEX…              sends those bytes again every millisecond; "repeat KEY off"
 //   fail KEY FUNCTION RESULT [N] the next N calls (default: all) of FUNCTION for that device
@@ -27,6 +33,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <csignal>
@@ -122,7 +129,9 @@ struct Connection {
 
 class Controller {
  public:
-  explicit Controller(int listener) : m_listener(listener), m_model(&write_record) {}
+  explicit Controller(int listener)
+      : m_listener(listener),
+        m_model(&write_record, [](int fd, std::string_view line) { send_line(fd, line); }) {}
 
   int run() {
     bool input_open = true;
@@ -134,7 +143,7 @@ class Controller {
       for (const auto& [fd, connection] : m_connections) {
         fds.push_back({fd, POLLIN, 0});
       }
-      if (poll(fds.data(), fds.size(), m_repeats.empty() ? -1 : 1) < 0) {
+      if (poll(fds.data(), fds.size(), poll_timeout()) < 0) {
         return 1;
       }
       if ((fds[0].revents & POLLIN) != 0) {
@@ -152,6 +161,7 @@ class Controller {
         }
       }
       play_repeats();
+      plug_returns();
     }
     return 0;
   }
@@ -280,6 +290,14 @@ class Controller {
       m_repeats.erase(words[1]);
       return m_model.unplug(words[1]);
     }
+    if (verb == "replug" && (words.size() == 2 || words.size() == 3)) {
+      return replug(words);
+    }
+    if (verb == "stack" && words.size() == 2 && (words[1] == "classic" || words[1] == "services")) {
+      m_model.use_stack(words[1] == "classic" ? winmm_standin::Stack::classic
+                                              : winmm_standin::Stack::services);
+      return std::nullopt;
+    }
     if (verb == "play" && words.size() >= 3) {
       const auto bytes = bytes_of(words, 2);
       if (!bytes) {
@@ -332,6 +350,62 @@ class Controller {
                         winmm_standin::unescape_utf16(name), listings);
   }
 
+  /// A device unplugged and plugged in again under its name and path, as a new device at the
+  /// end of the list (so usually at another number), at once or a moment later.
+  std::optional<std::string> replug(const std::vector<std::string>& words) {
+    const std::string& key = words[1];
+    std::optional<std::size_t> delay = 0;
+    if (words.size() == 3) {
+      delay = number_of(words[2]);
+    }
+    const auto identity = m_model.identity(key);
+    if (!delay || !identity) {
+      return !delay ? "bad delay" : "not plugged: " + key;
+    }
+    m_repeats.erase(key);
+    if (auto refused = m_model.unplug(key)) {
+      return refused;
+    }
+    if (*delay == 0) {
+      return m_model.plug(key, identity->first, identity->second);
+    }
+    m_returns.push_back(
+        Return{key, identity->first, identity->second,
+               std::chrono::steady_clock::now() + std::chrono::milliseconds(*delay)});
+    return std::nullopt;
+  }
+
+  /// Plugs in the devices whose return is due.
+  void plug_returns() {
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(m_returns, [&](const Return& back) {
+      if (back.due > now) {
+        return false;
+      }
+      const auto refused = m_model.plug(back.key, back.path, back.name);
+      write_record(refused ? "! " + *refused + ": the return of " + back.key
+                           : back.key + " plugged in again");
+      return true;
+    });
+  }
+
+  /// How long poll may wait: until the next repeat or return, or for ever.
+  int poll_timeout() const {
+    if (!m_repeats.empty()) {
+      return 1;
+    }
+    if (m_returns.empty()) {
+      return -1;
+    }
+    auto due = m_returns.front().due;
+    for (const Return& back : m_returns) {
+      due = std::min(due, back.due);
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+  }
+
   void play_repeats() {
     const auto now = std::chrono::steady_clock::now();
     if (m_repeats.empty() || now - m_last_repeat < std::chrono::milliseconds(1)) {
@@ -350,6 +424,13 @@ class Controller {
   DeviceModel m_model;
   std::map<int, Connection> m_connections;
   std::map<std::string, std::string> m_repeats;  // device key → its "bytes" line
+  struct Return {
+    std::string key;
+    std::u16string path;
+    std::u16string name;
+    std::chrono::steady_clock::time_point due;
+  };
+  std::vector<Return> m_returns;  // devices replugged with a delay, not back yet
   std::chrono::steady_clock::time_point m_last_repeat;
   bool m_quit = false;
 };

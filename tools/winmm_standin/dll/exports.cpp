@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "controller_link.h"
 #include "input_handle.h"
@@ -66,6 +67,11 @@ MMRESULT on_open_handle(HMIDIIN handle, const char* function, Call&& call) {
     ControllerLink::get().record(
         found->id(), std::string("call on closed handle: ") + function + " → MMSYSERR_INVALHANDLE");
     return MMSYSERR_INVALHANDLE;
+  }
+  if (found->silenced() && std::string_view(function) != "midiInClose") {
+    ControllerLink::get().record(found->id(),
+                                 std::string(function) + " → MMSYSERR_NODRIVER (device gone)");
+    return MMSYSERR_NODRIVER;
   }
   return call(*found);
 }

@@ -86,7 +86,9 @@ void InputHandle::service_loop() {
     }
     if (work.task) {
       work.task();
-      work.done->set_value();
+      if (work.done != nullptr) {
+        work.done->set_value();
+      }
     } else {
       play(work.bytes);
     }
@@ -95,6 +97,25 @@ void InputHandle::service_loop() {
 
 void InputHandle::reader_loop() {
   while (const auto line = m_data.read_line()) {
+    if (*line == "gone classic") {
+      // The classic stack tells the program through its input procedure, on the service thread;
+      // the handle stays valid until midiInClose.
+      std::lock_guard lock(m_lock);
+      m_work.push_back(Work{.bytes = {},
+                            .task =
+                                [this] {
+                                  record("MIM_CLOSE (device removed)");
+                                  m_removal_closed = true;
+                                  call_procedure(MIM_CLOSE, 0, 0);
+                                },
+                            .done = nullptr});
+      m_work_ready.notify_one();
+      continue;
+    }
+    if (*line == "gone services") {
+      m_silenced = true;
+      continue;
+    }
     if (!line->starts_with("bytes ")) {
       continue;
     }
@@ -251,7 +272,8 @@ void InputHandle::call_procedure(unsigned message, std::uintptr_t param1, std::u
   if (m_close_returned.load()) {
     record("callback after midiInClose returned: " + message_name(message));
   }
-  if (m_procedure == 0) {
+  // A handle of the MIDI Services whose device is gone calls nothing any more.
+  if (m_procedure == 0 || m_silenced.load()) {
     return;
   }
   // The procedure may call back into the stand-in, which may call it again (a stop from inside
@@ -451,16 +473,26 @@ unsigned InputHandle::close() {
     std::lock_guard lock(m_lock);
     queued = m_queue.size();
   }
-  const unsigned result = queued != 0 ? MIDIERR_STILLPLAYING : injected("midiInClose");
+  // A silent handle closes whatever is queued; its buffers are never handed back.
+  const bool silent = m_silenced.load();
+  const unsigned result =
+      silent ? MMSYSERR_NOERROR : (queued != 0 ? MIDIERR_STILLPLAYING : injected("midiInClose"));
   if (result != MMSYSERR_NOERROR) {
     record_call("midiInClose", {}, result, std::to_string(queued) + " queued");
     m_close_returned = true;
     return result;
   }
+  if (silent) {
+    record("midiInClose of a silent handle (" + std::to_string(queued) + " queued)");
+  }
   m_busy = "midiInClose";
-  run_on_service([this] {
-    record("MIM_CLOSE");
-    call_procedure(MIM_CLOSE, 0, 0);
+  run_on_service([this, silent] {
+    // One MIM_CLOSE for a handle, and none from a silent one: a device that went on the classic
+    // stack has sent it already.
+    if (!silent && !m_removal_closed) {
+      record("MIM_CLOSE");
+      call_procedure(MIM_CLOSE, 0, 0);
+    }
     m_quit = true;
   });
   m_closed = true;

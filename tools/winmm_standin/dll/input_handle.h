@@ -49,6 +49,9 @@ class InputHandle {
 
   /// True once midiInClose has succeeded: the handle is invalid for every call from then on.
   [[nodiscard]] bool closed() const { return m_closed.load(); }
+  /// True once the device went away under the MIDI Services: the handle is silent and every call
+  /// but midiInClose fails with MMSYSERR_NODRIVER.
+  [[nodiscard]] bool silenced() const { return m_silenced.load(); }
   [[nodiscard]] unsigned id() const { return m_id; }
 
   /// Records a delivery that the program reports from inside its input procedure, with the
@@ -57,9 +60,9 @@ class InputHandle {
 
  private:
   struct Work {
-    std::vector<std::uint8_t> bytes;  // bytes the device played, when `task` is empty
-    std::function<void()> task;       // a call's work on the service thread
-    std::promise<void>* done = nullptr;
+    std::vector<std::uint8_t> bytes;     // bytes the device played, when `task` is empty
+    std::function<void()> task;          // a call's work on the service thread
+    std::promise<void>* done = nullptr;  // set when the task is done; none: nobody waits
   };
 
   void service_loop();
@@ -106,8 +109,10 @@ class InputHandle {
   std::vector<std::uint8_t> m_short;  // the short message being assembled
   std::size_t m_lost = 0;             // system-exclusive bytes without a buffer, this chunk
   bool m_quit = false;
+  bool m_removal_closed = false;  // MIM_CLOSE went out when the device went (classic stack)
 
   std::atomic<bool> m_closed{false};
+  std::atomic<bool> m_silenced{false};
   std::atomic<bool> m_close_returned{false};
   std::atomic<const char*> m_busy{nullptr};  // the reset, stop or close call under way
 };

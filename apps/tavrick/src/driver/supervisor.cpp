@@ -2,6 +2,7 @@
 
 #include "driver/supervisor.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -19,8 +20,6 @@
 namespace tavrick {
 
 namespace {
-
-constexpr auto k_pass_period = std::chrono::seconds(3);
 
 /// Body of the event-loop thread as run_driver starts it: however `loop` ends, by returning or
 /// by an exception, `finished` is set for the supervisor to see.
@@ -41,11 +40,17 @@ void run_event_loop(const std::function<void(DriverReceiver, std::shared_ptr<Lin
 }  // namespace
 
 Supervisor::Supervisor(std::string source, DriverSender sender, MidiBackend& backend,
-                       std::function<bool()> event_loop_finished)
+                       std::function<bool()> event_loop_finished, const SleepClocks& clocks,
+                       PassTiming timing)
     : m_source(std::move(source)),
       m_sender(std::move(sender)),
       m_backend(backend),
-      m_event_loop_finished(std::move(event_loop_finished)) {}
+      m_event_loop_finished(std::move(event_loop_finished)),
+      m_timing(timing),
+      m_schedule(timing),
+      m_resume(clocks) {
+  m_backend.follow_devices(m_wakeup);
+}
 
 std::optional<int> Supervisor::pass() {
   if (m_event_loop_finished()) {
@@ -60,14 +65,18 @@ std::optional<int> Supervisor::pass() {
       found = found || port_matches(name, m_source);
     }
   }
+  // Checked on every pass, so that a sleep is never told long after it.
+  m_resumed = m_resume.resumed() || m_resumed;
   if (m_connections) {
-    if (!found) {
-      log_line("… Loupedeck+ đã rút ra; chờ cắm lại");
-      close_all();
-      m_waiting_announced = true;
+    if (found && !m_resumed && connections_alive()) {
+      m_schedule.pass_done(steady_clock().now());
+      return std::nullopt;
     }
-    return std::nullopt;
+    log_line("… Loupedeck+ đã rút ra; chờ cắm lại");
+    close_all();
+    m_waiting_announced = true;
   }
+  m_resumed = false;
   if (found) {
     auto opened = open_matching_ports(m_backend, m_source, m_sender);
     if (opened) {
@@ -80,7 +89,49 @@ std::optional<int> Supervisor::pass() {
     log_line("… chờ Loupedeck+ (chưa thấy thiết bị MIDI tên chứa \"" + m_source + "\")");
     m_waiting_announced = true;
   }
+  m_schedule.pass_done(steady_clock().now());
   return std::nullopt;
+}
+
+bool Supervisor::connections_alive() {
+  for (MidiConnection& connection : *m_connections) {
+    if (!connection.alive()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void Supervisor::wait_for_next_pass() {
+  Instant next_check = steady_clock().now() + m_timing.check;
+  while (true) {
+    const Instant now = steady_clock().now();
+    if (m_schedule.due(now)) {
+      return;
+    }
+    Instant until = *m_schedule.next_pass();
+    if (m_connections) {
+      until = std::min(until, next_check);
+    }
+    const WakeSignals signals = m_wakeup->wait_until(until);
+    const Instant woken = steady_clock().now();
+    // The service's word comes ahead of the device list, which is read once it has settled.
+    if (signals.any()) {
+      m_schedule.device_changed(woken);
+    }
+    m_resumed = m_resumed || signals.resumed;
+    if (m_connections && woken >= next_check) {
+      next_check = woken + m_timing.check;
+      if (m_resume.resumed()) {
+        m_resumed = true;
+        m_schedule.device_changed(woken);
+      } else if (!connections_alive()) {
+        // Dead without a word (a handle that the service no longer serves): its device may well
+        // be listed already, so the pass comes at once.
+        m_schedule.pass_now(woken);
+      }
+    }
+  }
 }
 
 void Supervisor::close_all() {
@@ -135,7 +186,7 @@ int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env, Driv
     if (const auto code = supervisor.pass()) {
       return *code;
     }
-    std::this_thread::sleep_for(k_pass_period);
+    supervisor.wait_for_next_pass();
   }
 }
 

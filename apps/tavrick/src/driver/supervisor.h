@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "driver/driver_message.h"
+#include "driver/pass_schedule.h"
+#include "driver/sleep_clock.h"
+#include "driver/wakeup.h"
 #include "midi/midi_port.h"
 
 namespace tavrick {
@@ -41,20 +44,31 @@ struct DriverParts {
 
 /// The watch over the surface's ports that run_driver repeats every 3 s: opens the matching
 /// ports when they are listed, closes them when they are not, reports the surface's absence
-/// once. Lives on the main thread; owns the open connections and the supervisor's sender.
+/// once. A connection that is known dead while its port is still (or again) listed is closed and
+/// the surface opened again in the same pass. Lives on the main thread; owns the open
+/// connections and the supervisor's sender.
 class Supervisor {
  public:
   /// `event_loop_finished` tells whether the event-loop thread has ended (any thread may have
-  /// set what it reads). `backend` must outlive the supervisor.
+  /// set what it reads). `backend` and `clocks` must outlive the supervisor; the backend reports
+  /// device events to the supervisor's wake-up from now on.
   Supervisor(std::string source, DriverSender sender, MidiBackend& backend,
-             std::function<bool()> event_loop_finished);
+             std::function<bool()> event_loop_finished,
+             const SleepClocks& clocks = system_sleep_clocks(), PassTiming timing = {});
 
   /// One pass. When the event loop has finished: logs "✗ driver dừng bất thường", closes every
   /// connection, drops the sender and returns 1. Otherwise nothing.
   [[nodiscard]] std::optional<int> pass();
 
+  /// Returns when the next pass is due: `period` after the last one, or sooner after a device
+  /// change, a lost connection or a resume from sleep. Meanwhile checks the open connections
+  /// every `check`. Main thread.
+  void wait_for_next_pass();
+
  private:
   void close_all();
+  /// False when an open connection is known dead (a cheap call on each).
+  [[nodiscard]] bool connections_alive();
 
   std::string m_source;
   DriverSender m_sender;  // every opening of the surface gets a clone
@@ -62,6 +76,11 @@ class Supervisor {
   std::function<bool()> m_event_loop_finished;
   std::optional<std::vector<MidiConnection>> m_connections;  // present while the surface is open
   bool m_waiting_announced = false;  // absence reported since the last successful open
+  std::shared_ptr<Wakeup> m_wakeup = std::make_shared<Wakeup>();  // shared with the backend
+  PassTiming m_timing;
+  PassSchedule m_schedule;
+  ResumeDetector m_resume;
+  bool m_resumed = false;  // the machine slept: the open connections count as dead
 };
 
 }  // namespace tavrick

@@ -1,9 +1,12 @@
 #pragma once
 // The MIDI output ports of the JACK graph (the ports the bridge can listen to), read through a
-// client of the bridge's own that follows the server going away and coming back.
+// client of the bridge's own that follows the server going away and coming back, and that hears
+// of every port that comes and goes meanwhile.
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavrick {
@@ -13,8 +16,14 @@ namespace tavrick {
 /// (the MIDI backend's service thread) uses it.
 class JackLister {
  public:
-  /// Connects nothing yet.
-  JackLister();
+  /// Told of every MIDI output port that comes and of every port that goes, on JACK's
+  /// notification thread; must return at once. The full name is given for a MIDI output port
+  /// that nobody is connected to (one that has just come): a connection from a port of that name
+  /// is from an earlier port and gone. Other notices give an empty name.
+  using PortNotice = std::function<void(std::string_view port)>;
+
+  /// Connects nothing yet. The client that list() connects hands its notices to `notice`.
+  explicit JackLister(PortNotice notice = {});
   /// Closes the client, if any.
   ~JackLister();
   JackLister(const JackLister&) = delete;
@@ -28,6 +37,7 @@ class JackLister {
 
  private:
   struct Client;
+  PortNotice m_notice;
   std::unique_ptr<Client> m_client;  // present while connected to a server
 };
 

@@ -11,6 +11,8 @@ MidiConnection::MidiConnection(MidiConnection&&) noexcept = default;
 MidiConnection& MidiConnection::operator=(MidiConnection&&) noexcept = default;
 MidiConnection::~MidiConnection() = default;
 
+bool MidiConnection::alive() { return m_impl && m_impl->alive(); }
+
 void close_port(MidiConnection connection) {
   // The backend's Impl closes the device in its destructor, so that every path that drops a
   // connection (an open that fails half-way included) closes it the same way.

@@ -15,6 +15,19 @@
 
 namespace tavrick {
 
+/// What the MIDI side tells the supervisor between its passes. Called from any thread (the
+/// system's notification threads, the MIDI service's threads); every call returns at once.
+class MidiEvents {
+ public:
+  virtual ~MidiEvents() = default;
+  /// A MIDI device, or one of its interfaces, arrived or went away: the port list changes soon.
+  virtual void device_changed() = 0;
+  /// An open connection is known dead (its device closed it or went away).
+  virtual void connection_lost() = 0;
+  /// The machine woke from sleep: open connections may have died without a sign.
+  virtual void resumed() = 0;
+};
+
 /// An open input port. Owns its device handle, buffers and channel sender; close_port (or
 /// destruction) releases them.
 class MidiConnection {
@@ -26,11 +39,18 @@ class MidiConnection {
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
     virtual ~Impl() = default;
+    /// See MidiConnection::alive. A backend that cannot tell keeps the default.
+    [[nodiscard]] virtual bool alive() { return true; }
   };
   explicit MidiConnection(std::unique_ptr<Impl> impl);
   MidiConnection(MidiConnection&&) noexcept;
   MidiConnection& operator=(MidiConnection&&) noexcept;
   ~MidiConnection();
+
+  /// False once the port is known dead: its device closed it or went away, or a cheap call on
+  /// it (one that changes nothing on a live port) says that the device is gone. True while
+  /// nothing says so. The owner's thread.
+  [[nodiscard]] bool alive();
 
  private:
   friend void close_port(MidiConnection connection);
@@ -65,6 +85,12 @@ class MidiBackend {
   /// MIDI input port (AddBuffer)", "could not start Windows MM MIDI input port". Caller's thread.
   [[nodiscard]] virtual std::expected<MidiConnection, std::string> open_port(
       const MidiPort& port, MidiCallback callback) = 0;
+  /// From now on, tells `events` of device arrivals and removals, of open connections that the
+  /// service reports dead and of resumes from sleep, as far as the platform reports them (what
+  /// it does not report, the supervisor's own checks find). Connections opened later report to
+  /// `events` too. A backend that can tell nothing keeps the default. Main thread, once, before
+  /// any port is opened.
+  virtual void follow_devices(std::shared_ptr<MidiEvents> events) { (void)events; }
 };
 
 /// The process's backend: WinMM on Windows, RtMidi (ALSA sequencer and JACK) on Linux.

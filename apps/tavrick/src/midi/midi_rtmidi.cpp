@@ -5,11 +5,17 @@
 // The JACK library can block without a bound (a server stopped by a signal, its shared database
 // in /dev/shm held by another client), so every JACK call runs on a service thread of its own
 // that callers wait for a bounded time only; while it does not answer, JACK lists no port.
+//
+// A sender that goes and comes back under the same name lists as before while the connection
+// from it is gone. JACK tells of every port registered (the lister's client hears it), the ALSA
+// sequencer announces every client and port that goes: a connection whose port or client such a
+// notice names is known dead.
 
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -17,8 +23,11 @@
 #include <streambuf>
 #include <utility>
 
+#include "midi/alsa_announcements.h"
 #include "midi/jack_lister.h"
+#include "midi/loss_signal.h"
 #include "midi/midi_port.h"
+#include "midi/open_ports.h"
 #include "midi/port_lists.h"
 #include "midi/service_thread.h"
 
@@ -180,12 +189,62 @@ class JackConnection final : public MidiConnection::Impl {
   std::unique_ptr<RtMidiConnection> m_inner;
 };
 
+/// What the services' notices reach, from their own threads: the supervisor's events, once it
+/// follows the devices, and the open connections by the name that the notices give a port.
+class Notices {
+ public:
+  void follow(std::shared_ptr<MidiEvents> events) {
+    std::lock_guard lock(m_mutex);
+    m_events = std::move(events);
+  }
+  [[nodiscard]] std::shared_ptr<MidiEvents> events() const {
+    std::lock_guard lock(m_mutex);
+    return m_events;
+  }
+  void device_changed() const {
+    if (const auto followed = events()) {
+      followed->device_changed();
+    }
+  }
+
+  OpenPorts<std::string> jack;  // by the full name of the sender's port
+  OpenPorts<AlsaAddress> alsa;  // by the sender's address
+
+ private:
+  mutable std::mutex m_mutex;
+  std::shared_ptr<MidiEvents> m_events;  // guarded by m_mutex
+};
+
+/// A connection that a notice may find dead.
+class FollowedConnection final : public MidiConnection::Impl {
+ public:
+  FollowedConnection(std::unique_ptr<MidiConnection::Impl> inner, std::shared_ptr<LossSignal> loss)
+      : m_inner(std::move(inner)), m_loss(std::move(loss)) {}
+
+  bool alive() override { return !m_loss->lost(); }
+
+ private:
+  std::unique_ptr<MidiConnection::Impl> m_inner;
+  std::shared_ptr<LossSignal> m_loss;
+};
+
 class RtMidiBackend final : public MidiBackend {
  public:
   RtMidiBackend() {
     jack_set_error_function(&ignore_jack_text);
     jack_set_info_function(&ignore_jack_text);
     RtMidi::getCompiledApi(m_apis);
+  }
+
+  void follow_devices(std::shared_ptr<MidiEvents> events) override {
+    m_notices->follow(std::move(events));
+    if (std::ranges::find(m_apis, RtMidi::LINUX_ALSA) != m_apis.end() &&
+        api_available(RtMidi::LINUX_ALSA)) {
+      (void)follow_alsa_announcements([notices = m_notices](const AlsaAnnouncement& announcement) {
+        notices->alsa.lose_if([&](AlsaAddress source) { return announcement.ends(source); });
+        notices->device_changed();
+      });
+    }
   }
 
   std::expected<std::vector<MidiPort>, std::string> list_input_ports() override {
@@ -201,12 +260,28 @@ class RtMidiBackend final : public MidiBackend {
 
   std::expected<MidiConnection, std::string> open_port(const MidiPort& port,
                                                        MidiCallback callback) override {
+    auto opened = open_api_port(port, std::move(callback));
+    if (!opened) {
+      return std::unexpected(std::move(opened.error()));
+    }
+    auto loss = std::make_shared<LossSignal>(m_notices->events());
+    if (port.api == RtMidi::UNIX_JACK) {
+      m_notices->jack.add(port.name, loss);
+    } else if (const auto address = alsa_address_of(port.name)) {
+      m_notices->alsa.add(*address, loss);
+    }
+    return MidiConnection(std::make_unique<FollowedConnection>(std::move(*opened), loss));
+  }
+
+ private:
+  std::expected<std::unique_ptr<MidiConnection::Impl>, std::string> open_api_port(
+      const MidiPort& port, MidiCallback callback) {
     if (port.api != RtMidi::UNIX_JACK) {
       auto connection = open_rtmidi(port, std::move(callback));
       if (!connection) {
         return std::unexpected(std::move(connection.error()));
       }
-      return MidiConnection(std::move(*connection));
+      return std::move(*connection);
     }
     // RtMidi makes a JACK client of its own for every port, which may block like any JACK call.
     auto opened = m_jack->call<std::expected<std::unique_ptr<RtMidiConnection>, std::string>>(
@@ -221,10 +296,9 @@ class RtMidiBackend final : public MidiBackend {
       // A connection that failed half-way was closed on the service thread already.
       return std::unexpected(std::move(opened->error()));
     }
-    return MidiConnection(std::make_unique<JackConnection>(m_jack, std::move(**opened)));
+    return std::make_unique<JackConnection>(m_jack, std::move(**opened));
   }
 
- private:
   /// One client per API lists the ports for the whole run: making a client every few seconds
   /// would make the MIDI service announce a new client every time.
   struct Lister {
@@ -292,7 +366,17 @@ class RtMidiBackend final : public MidiBackend {
   // Every JACK call runs on this thread; the lister is used there only. Both are shared with
   // the jobs, which may outlast a caller that stopped waiting.
   std::shared_ptr<ServiceThread> m_jack = std::make_shared<ServiceThread>();
-  std::shared_ptr<JackLister> m_jack_lister = std::make_shared<JackLister>();
+  // Shared with the threads of the services' notices, which may outlast the backend.
+  std::shared_ptr<Notices> m_notices = std::make_shared<Notices>();
+  // A port registered under the name of a sender the bridge listens to is a sender that came
+  // back: the connection from its earlier self is gone.
+  std::shared_ptr<JackLister> m_jack_lister =
+      std::make_shared<JackLister>([notices = m_notices](std::string_view port) {
+        if (!port.empty()) {
+          notices->jack.lose_if([port](const std::string& source) { return source == port; });
+        }
+        notices->device_changed();
+      });
 };
 
 }  // namespace

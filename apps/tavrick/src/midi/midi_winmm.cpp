@@ -1,6 +1,11 @@
 // MIDI input on Windows through the Windows Multimedia functions. A port is known by its product
 // name and its device interface path; device numbers shift when devices come and go, so the
 // number is looked up again from that identity whenever a port is opened.
+//
+// A port whose device goes away says so in one of three ways, depending on the MIDI stack: the
+// classic one calls the input procedure with MIM_CLOSE and keeps the handle valid until
+// midiInClose; the Windows MIDI Services leave the handle silent and answer every call but the
+// close with MMSYSERR_NODRIVER; and a notice of the interface's removal names its path.
 
 #include <windows.h>
 // mmsystem.h needs the types of windows.h first.
@@ -11,13 +16,18 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "console/console_output.h"
 #include "desktop/text_convert.h"
+#include "midi/loss_signal.h"
 #include "midi/midi_port.h"
+#include "midi/open_ports.h"
 #include "midi/short_message.h"
+#include "midi/system_notices.h"
 
 namespace tavrick {
 
@@ -86,7 +96,8 @@ struct SysexBuffer {
 /// allocated on purpose, because the system may still own queued buffers and still call the
 /// procedure with this address.
 struct InputState {
-  explicit InputState(MidiCallback callback_in) : callback(std::move(callback_in)) {}
+  InputState(MidiCallback callback_in, std::shared_ptr<LossSignal> loss_in)
+      : callback(std::move(callback_in)), loss(std::move(loss_in)) {}
 
   /// Called by the MIDI service on its own thread, one call at a time for this connection.
   void handle_input(HMIDIIN handle, UINT kind, DWORD_PTR param1);
@@ -102,10 +113,16 @@ struct InputState {
   MidiCallback callback;
   std::vector<std::uint8_t> message;  // the message being assembled; input procedure only
   std::array<std::unique_ptr<SysexBuffer>, k_buffer_count> buffers;
+  const std::shared_ptr<LossSignal> loss;  // set when the device is known gone
 };
 
 void InputState::handle_input(HMIDIIN handle, UINT kind, DWORD_PTR param1) {
   if (closing.load()) {
+    return;
+  }
+  if (kind == MIM_CLOSE) {
+    // Not ours (closing is not under way): the device became unavailable.
+    loss->report();
     return;
   }
   if (kind == MIM_DATA) {
@@ -144,8 +161,8 @@ void InputState::handle_input(HMIDIIN handle, UINT kind, DWORD_PTR param1) {
 
 class WinmmConnection final : public MidiConnection::Impl {
  public:
-  explicit WinmmConnection(MidiCallback callback)
-      : m_state(std::make_unique<InputState>(std::move(callback))) {}
+  WinmmConnection(MidiCallback callback, std::shared_ptr<LossSignal> loss)
+      : m_state(std::make_unique<InputState>(std::move(callback), std::move(loss))) {}
 
   /// The close sequence, also after an open that failed half-way.
   ~WinmmConnection() override {
@@ -157,6 +174,8 @@ class WinmmConnection final : public MidiConnection::Impl {
       std::lock_guard guard(m_state->lock);
       m_state->closing = true;
     }
+    // A port whose device is gone answers with errors that say only that.
+    const bool lost = m_state->loss->lost();
     // The lock is not held here: the reset waits for the service thread, which may be calling
     // the input procedure.
     midiInReset(m_handle);
@@ -167,8 +186,7 @@ class WinmmConnection final : public MidiConnection::Impl {
       }
       if (midiInUnprepareHeader(m_handle, &buffer->header, sizeof(MIDIHDR)) == MMSYSERR_NOERROR) {
         buffer.reset();
-      } else {
-        // Still queued, so still the system's: it is freed with the state, if ever.
+      } else if (!lost) {
         write_text(Stream::err,
                    "Warning: Ignoring error shutting down Windows MM input port "
                    "(UnprepareHeader).\n");
@@ -184,7 +202,32 @@ class WinmmConnection final : public MidiConnection::Impl {
         m_state->callback = nullptr;
       }
       (void)m_state.release();
+      return;
     }
+    // A buffer that could not be unprepared may still be the system's (a handle that its
+    // service no longer serves closes all the same, with the buffers still queued): it is never
+    // freed.
+    for (auto& buffer : m_state->buffers) {
+      if (buffer && buffer->prepared) {
+        (void)buffer.release();
+      }
+    }
+  }
+
+  /// A port whose device is gone, as far as one can tell: known lost, or a handle that answers
+  /// that its driver or itself is gone.
+  bool alive() override {
+    if (m_state->loss->lost()) {
+      return false;
+    }
+    // Starting a started port has no effect and succeeds; it is the cheapest call that still
+    // reaches the driver.
+    const MMRESULT started = midiInStart(m_handle);
+    if (started == MMSYSERR_NODRIVER || started == MMSYSERR_INVALHANDLE) {
+      m_state->loss->note();
+      return false;
+    }
+    return true;
   }
 
   std::expected<void, std::string> open(UINT number) {
@@ -231,6 +274,21 @@ class WinmmConnection final : public MidiConnection::Impl {
 
 class WinmmBackend final : public MidiBackend {
  public:
+  void follow_devices(std::shared_ptr<MidiEvents> events) override {
+    m_events = events;
+    (void)register_system_notices(SystemNoticeHandlers{
+        .device =
+            [events, open = m_open](InterfaceChange change, std::u16string_view path) {
+              if (change == InterfaceChange::removal) {
+                open->lose_if([path](const std::u16string& port_path) {
+                  return same_interface_path(port_path, path);
+                });
+              }
+              events->device_changed();
+            },
+        .resumed = [events] { events->resumed(); }});
+  }
+
   std::expected<std::vector<MidiPort>, std::string> list_input_ports() override {
     std::vector<MidiPort> ports;
     for (Device& device : list_devices()) {
@@ -251,12 +309,19 @@ class WinmmBackend final : public MidiBackend {
     if (!number) {
       return std::unexpected("invalid port");
     }
-    auto connection = std::make_unique<WinmmConnection>(std::move(callback));
+    auto loss = std::make_shared<LossSignal>(m_events);
+    auto connection = std::make_unique<WinmmConnection>(std::move(callback), loss);
     if (auto opened = connection->open(*number); !opened) {
       return std::unexpected(std::move(opened.error()));
     }
+    m_open->add(port.interface_path, loss);
     return MidiConnection(std::move(connection));
   }
+
+ private:
+  std::shared_ptr<MidiEvents> m_events;  // set once, before any port is opened
+  // Shared with the notice handler, which may run as long as the process.
+  std::shared_ptr<OpenPorts<std::u16string>> m_open = std::make_shared<OpenPorts<std::u16string>>();
 };
 
 }  // namespace

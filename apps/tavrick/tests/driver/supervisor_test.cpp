@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <future>
 #include <memory>
 #include <regex>
 #include <stdexcept>
@@ -13,22 +17,31 @@
 #include "link/log.h"
 #include "support/engine_fixture.h"
 #include "support/fake_midi_backend.h"
+#include "support/fake_sleep_clocks.h"
 #include "support/scratch_folder.h"
 
 namespace {
 
+using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
 const std::string k_absent = "… chờ Loupedeck+ (chưa thấy thiết bị MIDI tên chứa \"loupedeck\")";
 const std::string k_unplugged = "… Loupedeck+ đã rút ra; chờ cắm lại";
 
-/// A supervisor over a fake backend; each pass is run by hand.
+// A period that no test waits out: a wait that ends did so for another reason.
+constexpr tavrick::PassTiming k_no_period{
+    .period = 1h, .settle = 500ms, .follow_up = 1500ms, .check = 500ms};
+// Longer than any wait that ends as it should, even on a loaded machine.
+constexpr auto k_wait_bound = 30s;
+
+/// A supervisor over a fake backend and fake sleep clocks; each pass and wait is run by hand.
 struct SupervisorTest : testing::Test {
-  explicit SupervisorTest(std::string source = "loupedeck") {
+  explicit SupervisorTest(std::string source = "loupedeck", tavrick::PassTiming timing = {}) {
     auto [sender, channel_receiver] = tavrick::make_channel<tavrick::DriverMessage>();
     receiver.emplace(std::move(channel_receiver));
-    supervisor.emplace(std::move(source), std::move(sender), backend,
-                       [this] { return event_loop_finished; });
+    supervisor.emplace(
+        std::move(source), std::move(sender), backend, [this] { return event_loop_finished; },
+        clocks, timing);
   }
 
   /// Runs one pass that must not end the run; the lines it logged.
@@ -37,7 +50,24 @@ struct SupervisorTest : testing::Test {
     return log.take();
   }
 
+  /// Runs wait_for_next_pass on another thread while `meanwhile` runs here; how long the wait
+  /// took, or nothing when it did not end within k_wait_bound (a failure).
+  std::optional<std::chrono::milliseconds> wait(const std::function<void()>& meanwhile = [] {}) {
+    const auto start = std::chrono::steady_clock::now();
+    auto waited = std::async(std::launch::async, [this] { supervisor->wait_for_next_pass(); });
+    meanwhile();
+    if (waited.wait_for(k_wait_bound) != std::future_status::ready) {
+      ADD_FAILURE() << "the wait did not end";
+      // The wait holds the supervisor: leave the process rather than pull it away.
+      std::fflush(nullptr);
+      std::_Exit(1);
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+  }
+
   tavrick::test::FakeMidiBackend backend;
+  tavrick::test::FakeSleepClocks clocks;
   tavrick::test::LogCapture log;
   bool event_loop_finished = false;
   std::optional<tavrick::DriverReceiver> receiver;
@@ -104,6 +134,181 @@ TEST_F(SupervisorTest, EndedEventLoopClosesPortsAndDropsTheSender) {
   // Neither the supervisor nor a connection holds a sender any more.
   EXPECT_TRUE(std::holds_alternative<tavrick::Disconnected>(
       receiver->receive_until(std::chrono::steady_clock::now())));
+}
+
+TEST_F(SupervisorTest, HandsItsWakeUpToTheBackend) { ASSERT_NE(backend.events(), nullptr); }
+
+/// What kills an open connection in a case of the table below.
+enum class Death { reported_by_connection, sleep_seen_by_clocks };
+
+struct DeadCase {
+  const char* name;
+  Death death;
+  bool listed;  // the port is listed at the pass after the death
+  Lines lines;  // what that pass logs
+};
+
+const DeadCase k_dead_cases[] = {
+    // Replugged between two passes, or a handle that the service no longer serves: the port is
+    // listed as before, so the list alone would never show it.
+    {"dead and listed",
+     Death::reported_by_connection,
+     true,
+     {k_unplugged, "→ đang nghe Loupedeck+"}},
+    {"dead and gone", Death::reported_by_connection, false, {k_unplugged}},
+    {"slept and listed",
+     Death::sleep_seen_by_clocks,
+     true,
+     {k_unplugged, "→ đang nghe Loupedeck+"}},
+    {"slept and gone", Death::sleep_seen_by_clocks, false, {k_unplugged}},
+};
+
+TEST_F(SupervisorTest, ClosesADeadConnectionAndOpensTheSurfaceAgainInTheSamePass) {
+  for (const DeadCase& test : k_dead_cases) {
+    backend.set_ports({"Loupedeck+"});
+    ASSERT_EQ(pass(), Lines{"→ đang nghe Loupedeck+"}) << test.name;
+    (void)backend.take_events();
+    if (test.death == Death::reported_by_connection) {
+      ASSERT_TRUE(backend.kill("Loupedeck+"));
+    } else {
+      clocks.sleep(8h);
+    }
+    if (!test.listed) {
+      backend.set_ports({});
+    }
+    EXPECT_EQ(pass(), test.lines) << test.name;
+    const Lines closed_and_opened{"close Loupedeck+", "open Loupedeck+"};
+    EXPECT_EQ(backend.take_events(), test.listed ? closed_and_opened : Lines{"close Loupedeck+"})
+        << test.name;
+    // Nothing more: the new connection is sound, a port that stays away is not told again.
+    EXPECT_EQ(pass(), Lines{}) << test.name;
+    backend.set_ports({});
+    (void)pass();
+    (void)backend.take_events();
+  }
+}
+
+TEST_F(SupervisorTest, AFailedOpenAfterADeadConnectionIsRetriedWithoutAbsenceLine) {
+  backend.set_ports({"Loupedeck+"});
+  EXPECT_EQ(pass(), Lines{"→ đang nghe Loupedeck+"});
+  ASSERT_TRUE(backend.kill("Loupedeck+"));
+  backend.fail_open("Loupedeck+", "invalid port");
+  EXPECT_EQ(pass(), (Lines{k_unplugged, "! Loupedeck+: invalid port"}));
+  backend.fail_open("Loupedeck+", "invalid port");
+  backend.set_ports({});
+  EXPECT_EQ(pass(), Lines{});
+}
+
+TEST_F(SupervisorTest, ASleepWithoutConnectionsIsNotToldLater) {
+  backend.set_ports({});
+  EXPECT_EQ(pass(), Lines{k_absent});
+  clocks.sleep(1h);
+  EXPECT_EQ(pass(), Lines{});
+  backend.set_ports({"Loupedeck+"});
+  EXPECT_EQ(pass(), Lines{"→ đang nghe Loupedeck+"});
+  EXPECT_EQ(pass(), Lines{});
+}
+
+struct SupervisorWaitTest : SupervisorTest {
+  SupervisorWaitTest() : SupervisorTest("loupedeck", k_no_period) {}
+
+  /// The surface open, and the first wait behind.
+  void open_surface() {
+    backend.set_ports({"Loupedeck+"});
+    ASSERT_EQ(pass(), Lines{"→ đang nghe Loupedeck+"});
+    (void)backend.take_events();
+  }
+};
+
+/// What happens while the supervisor waits, in a case of the table below.
+enum class Happening {
+  device_changed,
+  connection_reported_lost,
+  dies_silently,
+  resume_reported,
+  sleep_seen_by_clocks
+};
+
+struct WaitCase {
+  const char* name;
+  Happening happening;
+};
+
+const WaitCase k_wait_cases[] = {
+    {"a device change", Happening::device_changed},
+    {"a connection the service reports lost", Happening::connection_reported_lost},
+    {"a connection that dies without a word", Happening::dies_silently},
+    {"a resume the system reports", Happening::resume_reported},
+    {"a sleep that only the clocks show", Happening::sleep_seen_by_clocks},
+};
+
+TEST_F(SupervisorWaitTest, DeviceEventsLostConnectionsAndResumesEndTheWaitEarly) {
+  for (const WaitCase& test : k_wait_cases) {
+    open_surface();
+    tavrick::MidiEvents& events = *backend.events();
+    const auto waited = wait([&] {
+      switch (test.happening) {
+        case Happening::device_changed:
+          events.device_changed();
+          break;
+        case Happening::connection_reported_lost:
+          backend.kill("Loupedeck+");
+          events.connection_lost();
+          break;
+        case Happening::dies_silently:
+          backend.kill("Loupedeck+");
+          break;
+        case Happening::resume_reported:
+          events.resumed();
+          break;
+        case Happening::sleep_seen_by_clocks:
+          clocks.sleep(2h);
+          break;
+      }
+    });
+    ASSERT_TRUE(waited) << test.name;
+    std::printf("[ figure ] %s ends the wait after %lld ms (the regular pass: 3000 ms)\n",
+                test.name, static_cast<long long>(waited->count()));
+    if (test.happening == Happening::device_changed) {
+      EXPECT_EQ(pass(), Lines{}) << test.name;
+      EXPECT_EQ(backend.take_events(), Lines{}) << test.name;
+    } else {
+      EXPECT_EQ(pass(), (Lines{k_unplugged, "→ đang nghe Loupedeck+"})) << test.name;
+      EXPECT_EQ(backend.take_events(), (Lines{"close Loupedeck+", "open Loupedeck+"})) << test.name;
+    }
+    backend.set_ports({});
+    (void)pass();
+    (void)backend.take_events();
+  }
+}
+
+TEST_F(SupervisorWaitTest, ADeviceChangeBringsASecondPassLater) {
+  backend.set_ports({});
+  EXPECT_EQ(pass(), Lines{k_absent});
+  const int before = backend.listings();
+  ASSERT_TRUE(wait([&] { backend.events()->device_changed(); }));
+  EXPECT_EQ(pass(), Lines{});
+  // The device list lags the notice: the surface shows up only for the second pass.
+  backend.set_ports({"Loupedeck+"});
+  ASSERT_TRUE(wait());
+  EXPECT_EQ(pass(), Lines{"→ đang nghe Loupedeck+"});
+  EXPECT_EQ(backend.listings(), before + 3);  // each pass, and the opening
+}
+
+struct SupervisorPeriodTest : SupervisorTest {
+  SupervisorPeriodTest()
+      : SupervisorTest("loupedeck",
+                       tavrick::PassTiming{
+                           .period = 50ms, .settle = 500ms, .follow_up = 1500ms, .check = 20ms}) {}
+};
+
+TEST_F(SupervisorPeriodTest, WithoutEventsTheWaitEndsAfterThePeriod) {
+  backend.set_ports({"Loupedeck+"});
+  EXPECT_EQ(pass(), Lines{"→ đang nghe Loupedeck+"});
+  const auto waited = wait();
+  ASSERT_TRUE(waited);
+  EXPECT_GE(*waited, 50ms);
+  EXPECT_EQ(pass(), Lines{});
 }
 
 struct SupervisorSourceTest : SupervisorTest {
