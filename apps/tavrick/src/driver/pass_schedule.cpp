@@ -4,13 +4,14 @@
 
 namespace tavrick {
 
-void PassSchedule::pass_done(Instant now) {
+void PassSchedule::pass_done(Instant started) {
   m_now = false;
-  m_regular = now + m_timing.period;
-  if (m_settled && *m_settled <= now) {
+  m_regular = started + m_timing.period;
+  // What came due after the start was not seen by this pass: it stays due.
+  if (m_settled && *m_settled <= started) {
     m_settled.reset();
   }
-  if (m_follow_up && *m_follow_up <= now) {
+  if (m_follow_up && *m_follow_up <= started) {
     m_follow_up.reset();
   }
 }

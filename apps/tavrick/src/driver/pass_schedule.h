@@ -29,8 +29,9 @@ class PassSchedule {
   /// The first pass is due at once.
   explicit PassSchedule(PassTiming timing = {}) : m_timing(timing) {}
 
-  /// A pass has just ended at `now`.
-  void pass_done(Instant now);
+  /// A pass that started at `started` has just ended; the regular pass after it is due
+  /// `period` after its start.
+  void pass_done(Instant started);
   /// A device changed (or the service said a connection is lost, or the machine resumed).
   void device_changed(Instant now);
   /// A connection was found dead: the pass is due at once.

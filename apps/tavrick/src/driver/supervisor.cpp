@@ -53,6 +53,9 @@ Supervisor::Supervisor(std::string source, DriverSender sender, MidiBackend& bac
 }
 
 std::optional<int> Supervisor::pass() {
+  // Passes keep their rhythm from their starts: one that waited on a MIDI service that does not
+  // answer (up to its bound) does not put the next one off.
+  const Instant started = steady_clock().now();
   if (m_event_loop_finished()) {
     log_line("✗ driver dừng bất thường");
     close_all();
@@ -69,7 +72,7 @@ std::optional<int> Supervisor::pass() {
   m_resumed = m_resume.resumed() || m_resumed;
   if (m_connections) {
     if (found && !m_resumed && connections_alive()) {
-      m_schedule.pass_done(steady_clock().now());
+      m_schedule.pass_done(started);
       return std::nullopt;
     }
     log_line("… Loupedeck+ đã rút ra; chờ cắm lại");
@@ -89,7 +92,7 @@ std::optional<int> Supervisor::pass() {
     log_line("… chờ Loupedeck+ (chưa thấy thiết bị MIDI tên chứa \"" + m_source + "\")");
     m_waiting_announced = true;
   }
-  m_schedule.pass_done(steady_clock().now());
+  m_schedule.pass_done(started);
   return std::nullopt;
 }
 
