@@ -14,16 +14,18 @@
 // ended by a signal. Errors go to standard error with exit code 1 (2 for bad usage).
 
 #include <jack/jack.h>
-#include <rtmidi/RtMidi.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <streambuf>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -35,21 +37,12 @@ using Bytes = std::vector<unsigned char>;
 
 constexpr std::string_view k_usage = "usage: virtual-surface --name NAME [--hold] [HEX BYTE...]\n";
 
+/// What the main thread hands to JACK's process thread: records of a 16-bit length and the
+/// message's bytes.
+constexpr std::size_t k_queue_bytes = 16384;
+using RecordSize = std::uint16_t;
+
 void ignore_jack_text(const char*) {}
-
-/// The last error RtMidi reported for the output; with a callback set it neither prints nor
-/// throws.
-struct ErrorRecord {
-  std::string text;
-  static void record(RtMidiError::Type, const std::string& text, void* data) {
-    static_cast<ErrorRecord*>(data)->text = text;
-  }
-};
-
-class NullBuffer : public std::streambuf {
- protected:
-  int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
-};
 
 std::optional<unsigned char> parse_byte(std::string_view token) {
   unsigned value = 0;
@@ -72,94 +65,119 @@ std::vector<Bytes> split_messages(const Bytes& bytes) {
   return messages;
 }
 
+/// The surface's JACK client and its one MIDI output port. The main thread queues messages;
+/// JACK's process thread moves them into the port's buffer every cycle. The client is
+/// deactivated before anything the process thread uses is released, so that no cycle can run
+/// on freed memory while the program ends.
 class Surface {
  public:
   /// Opens the port; the error text when there is no JACK server or the port cannot be made.
   static std::unique_ptr<Surface> open(const std::string& name, std::string& error) {
-    auto surface = std::unique_ptr<Surface>(new Surface(name));
-    {
-      // Without a server RtMidi prints a warning to std::cerr while it constructs, before an
-      // error callback can be set.
-      NullBuffer null;
-      std::streambuf* const saved = std::cerr.rdbuf(&null);
-      try {
-        surface->m_output = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, name);
-      } catch (const RtMidiError& failure) {
-        error = failure.getMessage();
-      }
-      std::cerr.rdbuf(saved);
-    }
-    if (!surface->m_output) {
-      return nullptr;
-    }
-    surface->m_output->setErrorCallback(&ErrorRecord::record, &surface->m_errors);
-    surface->m_query = jack_client_open((name + " query").c_str(), JackNoStartServer, nullptr);
-    if (surface->m_query == nullptr) {
+    auto surface = std::unique_ptr<Surface>(new Surface);
+    surface->m_client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+    if (surface->m_client == nullptr) {
       error = "no JACK server";
       return nullptr;
     }
-    surface->m_output->openVirtualPort(name);
-    if (!surface->m_errors.text.empty()) {
-      error = surface->m_errors.text;
+    surface->m_queue = jack_ringbuffer_create(k_queue_bytes);
+    surface->m_port = jack_port_register(surface->m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                         JackPortIsOutput, 0);
+    if (surface->m_queue == nullptr || surface->m_port == nullptr ||
+        jack_set_process_callback(surface->m_client, &Surface::process, surface.get()) != 0 ||
+        jack_activate(surface->m_client) != 0) {
+      error = "could not create the JACK MIDI output port " + name;
       return nullptr;
     }
+    surface->m_active = true;
     return surface;
   }
 
   ~Surface() {
-    if (m_query != nullptr) {
-      jack_client_close(m_query);
+    if (m_active) {
+      // Returns once the process thread has left its callback for good.
+      jack_deactivate(m_client);
+    }
+    if (m_client != nullptr) {
+      jack_client_close(m_client);
+    }
+    if (m_queue != nullptr) {
+      jack_ringbuffer_free(m_queue);
     }
   }
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
 
-  /// Sends one message. RtMidi queues it in a ring buffer that JACK's process thread empties
-  /// every cycle; when the buffer is full the message is offered again a moment later, so a
-  /// long burst arrives whole.
+  /// Queues one message for the next cycle. When the queue is full the message is offered again
+  /// a moment later, so that a long burst arrives whole.
   bool send(const Bytes& message) {
+    if (message.size() > k_queue_bytes / 2) {
+      std::cerr << "virtual-surface: a message of " << message.size() << " bytes is too long\n";
+      return false;
+    }
+    Bytes record(sizeof(RecordSize));
+    const auto size = static_cast<RecordSize>(message.size());
+    std::memcpy(record.data(), &size, sizeof size);
+    record.insert(record.end(), message.begin(), message.end());
     for (int attempt = 0; attempt < 5000; ++attempt) {
-      m_errors.text.clear();
-      m_output->sendMessage(&message);
-      if (m_errors.text.empty()) {
+      // One write per record: the process thread never sees a length without its bytes.
+      if (jack_ringbuffer_write_space(m_queue) >= record.size()) {
+        jack_ringbuffer_write(m_queue, reinterpret_cast<const char*>(record.data()), record.size());
         return true;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    std::cerr << "virtual-surface: " << m_errors.text << "\n";
+    std::cerr << "virtual-surface: JACK took no messages for 5 s\n";
     return false;
   }
 
   /// Waits until an input port is connected to the surface's port.
-  void wait_connected() {
-    while (!connected()) {
+  void wait_connected() const {
+    while (jack_port_connected(m_port) == 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
 
- private:
-  explicit Surface(std::string name) : m_name(std::move(name)) {}
-
-  bool connected() {
-    // JACK may have renamed the client when the name was taken: look for the port by its own
-    // name among the MIDI outputs.
-    const char** ports = jack_get_ports(m_query, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
-    bool result = false;
-    for (std::size_t i = 0; ports != nullptr && ports[i] != nullptr && !result; ++i) {
-      const std::string_view full = ports[i];
-      if (full.ends_with(":" + m_name)) {
-        const char** links =
-            jack_port_get_all_connections(m_query, jack_port_by_name(m_query, ports[i]));
-        result = links != nullptr && links[0] != nullptr;
-        jack_free(links);
-      }
+  /// Waits until every queued message has been put into a cycle and two more cycles have run,
+  /// so that its readers have had it; at most 2 s (a server that stopped runs no cycles).
+  void flush() const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto waited_out = [&] { return std::chrono::steady_clock::now() >= deadline; };
+    while (jack_ringbuffer_read_space(m_queue) != 0 && !waited_out()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    jack_free(ports);
-    return result;
+    const std::uint64_t emptied_by = m_cycles.load(std::memory_order_acquire);
+    while (m_cycles.load(std::memory_order_acquire) < emptied_by + 2 && !waited_out()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
 
-  std::string m_name;
-  ErrorRecord m_errors;
-  std::unique_ptr<RtMidiOut> m_output;
-  jack_client_t* m_query = nullptr;  // a second client that reads the connection graph
+ private:
+  Surface() = default;
+
+  /// JACK's process thread, once a cycle: as many queued messages as the port's buffer takes.
+  static int process(jack_nframes_t frames, void* data) {
+    auto& self = *static_cast<Surface*>(data);
+    void* const buffer = jack_port_get_buffer(self.m_port, frames);
+    jack_midi_clear_buffer(buffer);
+    RecordSize size = 0;
+    while (jack_ringbuffer_read_space(self.m_queue) >= sizeof size) {
+      jack_ringbuffer_peek(self.m_queue, reinterpret_cast<char*>(&size), sizeof size);
+      jack_midi_data_t* const event = jack_midi_event_reserve(buffer, 0, size);
+      if (event == nullptr) {
+        break;  // the buffer is full: the rest goes in the next cycle
+      }
+      jack_ringbuffer_read_advance(self.m_queue, sizeof size);
+      jack_ringbuffer_read(self.m_queue, reinterpret_cast<char*>(event), size);
+    }
+    self.m_cycles.fetch_add(1, std::memory_order_release);
+    return 0;
+  }
+
+  jack_client_t* m_client = nullptr;
+  jack_port_t* m_port = nullptr;
+  jack_ringbuffer_t* m_queue = nullptr;
+  bool m_active = false;
+  std::atomic<std::uint64_t> m_cycles{0};  // cycles run, counted by the process thread
 };
 
 /// Runs one line of the standard-input script; false ends the program with an error.
@@ -244,6 +262,6 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::hours(1));
   }
   // The last messages leave through JACK's next cycles; closing at once could drop them.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  surface->flush();
   return 0;
 }
