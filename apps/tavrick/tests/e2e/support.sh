@@ -13,6 +13,8 @@ fail() {
   for f in "$work"/*.out "$work"/*.err ${log:+"$log"}; do
     [ -s "$f" ] && { echo "--- $(basename "$f")" >&2; tail -n 20 "$f" >&2; }
   done
+  # TAVRICK_E2E_KEEP=FOLDER keeps the whole work folder of a failed run there.
+  [ -z "${TAVRICK_E2E_KEEP:-}" ] || cp -r "$work" "$TAVRICK_E2E_KEEP/" || true
   exit 1
 }
 
@@ -52,6 +54,11 @@ jack_server_name() {
 # time-out (no cycle's MIDI is lost under load), its output in $work/jackd.out and .err; returns
 # once a client can connect to it. Sets $jack_pid and adds it to $pids. Needs $VIRTUAL_SURFACE.
 start_jack() {
+  # JACK's metadata database in /dev/shm is shared by every server of the user. Each client that
+  # is killed leaves locks and mutexes in it; repeated runs fill its mutex region ("BDB2034
+  # unable to allocate memory for mutex") or leave a lock held, and clients then complain or
+  # hang. With no server running it is stale: each run starts from a fresh one.
+  pgrep -x jackd >/dev/null || rm -rf "/dev/shm/jack_db-$(id -u)"
   ! "$VIRTUAL_SURFACE" --name probe </dev/null >/dev/null 2>&1 3>&- ||
     fail "a JACK server named $JACK_DEFAULT_SERVER is running already (left by an earlier run?)"
   jackd -S -t 50 -r -n "$JACK_DEFAULT_SERVER" -d dummy -p 64 >>"$work/jackd.out" \
