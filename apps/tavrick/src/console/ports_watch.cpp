@@ -4,7 +4,7 @@
 #include <variant>
 
 #include "console/commands.h"
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 #include "console/watch_line.h"
 #include "driver/labels.h"
 #include "link/log.h"

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <utility>
 
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 #include "link/log_file.h"
 
 namespace tavrick {
