@@ -21,7 +21,7 @@
 #include <string_view>
 
 #include "driver/actions.h"
-#include "driver/clock.h"
+#include "desktop/clock.h"
 #include "driver/control_event.h"
 #include "driver/driver_state.h"
 #include "driver/input.h"

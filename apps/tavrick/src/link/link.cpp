@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "driver/clock.h"
+#include "desktop/clock.h"
 #include "link/log.h"
 #include "link/reply_slot.h"
 #include "link/socket.h"

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/clock.h"
+#include "desktop/clock.h"
 #include "link/log.h"
 #include "link/reply_slot.h"
 #include "link/socket.h"
