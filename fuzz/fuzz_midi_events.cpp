@@ -27,7 +27,7 @@
 #include "driver/input.h"
 #include "driver/ui_state.h"
 #include "link/link.h"
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "desktop/console_output.h"
 #include "console/watch_line.h"
 #include "driver/labels.h"
-#include "link/log.h"
+#include "desktop/log.h"
 #include "midi/midi_port.h"
 
 namespace tavrick {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "desktop/child_process.h"
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace tavrick {
 

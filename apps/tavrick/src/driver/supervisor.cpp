@@ -15,7 +15,7 @@
 #include "desktop/port_env.h"
 #include "driver/event_loop.h"
 #include "link/link.h"
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace tavrick {
 

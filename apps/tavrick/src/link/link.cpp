@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "desktop/clock.h"
-#include "link/log.h"
+#include "desktop/log.h"
 #include "link/reply_slot.h"
 #include "link/socket.h"
 #include "link/wire.h"

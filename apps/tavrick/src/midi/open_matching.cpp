@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "driver/control_event.h"
-#include "link/log.h"
+#include "desktop/log.h"
 #include "midi/midi_port.h"
 
 namespace tavrick {

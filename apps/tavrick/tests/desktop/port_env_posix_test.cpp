@@ -7,7 +7,7 @@
 
 #include "desktop/os_error.h"
 #include "desktop/port_env.h"
-#include "link/log.h"
+#include "desktop/log.h"
 #include "support/process_io.h"
 #include "support/scratch_folder.h"
 

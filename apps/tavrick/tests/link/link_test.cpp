@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "desktop/clock.h"
-#include "link/log.h"
+#include "desktop/log.h"
 #include "link/reply_slot.h"
 #include "link/socket.h"
 #include "link/wire.h"

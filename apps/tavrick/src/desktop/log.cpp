@@ -1,7 +1,7 @@
 // The process's one log sink. It is created on first use and never destroyed, so threads that
 // still log while the process ends find it intact.
 
-#include "link/log.h"
+#include "desktop/log.h"
 
 #include <charconv>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "desktop/console_output.h"
-#include "link/log_file.h"
+#include "desktop/log_file.h"
 
 namespace tavrick {
 namespace {
