@@ -101,14 +101,6 @@ class MidiBackend {
 [[nodiscard]] std::expected<std::vector<std::string>, std::string> list_port_names(
     MidiBackend& backend);
 
-/// True when the lowercase form of `name` contains the lowercase form of `source` (full Unicode
-/// lowercase mapping); an empty source matches every name. Pure.
-[[nodiscard]] bool port_matches(std::string_view name, std::string_view source);
-
-/// The full Unicode lowercase mapping of UTF-8 `text`, one code point at a time (İ becomes
-/// "i̇", two code points); invalid bytes become U+FFFD. Pure.
-[[nodiscard]] std::string unicode_lowercase(std::string_view text);
-
 /// The bridge's callback for a connection: decodes each message and sends the event through
 /// `sender`; messages that are not turns, presses or releases, and failed sends, are dropped.
 [[nodiscard]] MidiCallback decode_and_post(DriverSender sender);

@@ -3,9 +3,10 @@
 #include <string>
 #include <utility>
 
-#include "driver/control_event.h"
 #include "desktop/log.h"
+#include "driver/control_event.h"
 #include "midi/midi_port.h"
+#include "midi/port_match.h"
 
 namespace tavrick {
 

@@ -9,7 +9,7 @@
 
 #include "desktop/text_convert.h"
 #include "midi/lowercase_table.h"
-#include "midi/midi_port.h"
+#include "midi/port_match.h"
 
 namespace tavrick {
 

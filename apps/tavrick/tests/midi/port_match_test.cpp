@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "midi/midi_port.h"
+#include "midi/port_match.h"
 
 namespace {
 
