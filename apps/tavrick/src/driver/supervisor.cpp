@@ -15,6 +15,7 @@
 #include "desktop/log.h"
 #include "desktop/port_env.h"
 #include "driver/event_loop.h"
+#include "driver/open_matching.h"
 #include "link/link.h"
 #include "midi/port_match.h"
 
