@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "desktop/text_convert.h"
-#include "midi/lowercase_table.h"
+#include "midi/letter_case_tables.h"
 #include "midi/port_match.h"
 
 namespace tavrick {

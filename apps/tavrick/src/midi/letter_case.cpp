@@ -3,7 +3,7 @@
 // holds every other code point, which covers the alternating capital/small pairs of the Latin,
 // Greek and Cyrillic extensions in one row each.
 
-#include "driver/letter_case.h"
+#include "midi/letter_case.h"
 
 #include <algorithm>
 #include <cstdint>
