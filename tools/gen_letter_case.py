@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""Writes apps/tavrick/src/midi/letter_case_tables.cpp: the full Unicode lowercase mapping as runs.
+"""Writes apps/tavrick/src/midi/letter_case_tables.cpp: the Unicode letter case tables.
 
-Each code point whose lowercase form is one other code point belongs to a run (first, last,
-delta, stride): every stride-th code point from first to last maps to itself plus delta. The one
-code point whose lowercase form is longer (U+0130 → "i" U+0307) is written out on its own.
-The mapping is Python's str.lower() applied to each code point alone, so the Unicode version is
-the one of the Python that runs this script (unicodedata.unidata_version); the table is written
-into the file. The context rule for a final capital sigma is not applied: matching lowers
-both texts one code point at a time, so Σ always becomes σ.
+Two kinds of table, both from the Unicode character database of the Python that runs this script
+(unicodedata.unidata_version, written into the file):
+- The full lowercase mapping as runs (first, last, delta, stride): every stride-th code point from
+  first to last lowers to itself plus delta. The mapping is str.lower() applied to each code point
+  alone. The one code point whose lowercase form is longer (U+0130 → "i" U+0307) is left to the
+  code. The context rule for a final capital sigma is not applied: matching lowers both texts one
+  code point at a time, so Σ always becomes σ.
+- The derived properties Uppercase and Lowercase as ranges (first, last, step): every step-th code
+  point from first to last has the property (str.isupper() / str.islower() of the code point
+  alone). A step of 2 covers the alternating capital/small pairs of the Latin, Greek and Cyrillic
+  extensions in one row.
 
 Usage (the committed file is formatted):
   tools/gen_letter_case.py > apps/tavrick/src/midi/letter_case_tables.cpp
@@ -17,38 +21,49 @@ import sys
 import unicodedata
 
 
-def runs():
-    singles = []
-    for cp in range(0x110000):
-        if 0xD800 <= cp <= 0xDFFF:
-            continue
-        lower = chr(cp).lower()
-        if len(lower) == 1 and ord(lower) != cp:
-            singles.append((cp, ord(lower) - cp))
+def code_points():
+    return (cp for cp in range(0x110000) if not 0xD800 <= cp <= 0xDFFF)
+
+
+def runs_of(items):
+    """Groups (code point, value) pairs, in ascending order, into (first, last, value, stride)
+    rows: the longer of a dense run (stride 1) and an alternating run (stride 2) of one value."""
     result = []
     i = 0
-    while i < len(singles):
-        first, delta = singles[i]
-        # Take the longer of a dense run (stride 1) and an alternating run (stride 2).
+    while i < len(items):
+        first, value = items[i]
         best = (first, 1, 1)
         for stride in (1, 2):
             j = i
             last = first
-            while j + 1 < len(singles) and singles[j + 1] == (last + stride, delta):
+            while j + 1 < len(items) and items[j + 1] == (last + stride, value):
                 j += 1
                 last += stride
             count = j - i + 1
             if count > best[2] or (count == best[2] and stride == 1):
                 best = (last, stride, count)
         last, stride, count = best
-        result.append((first, last, delta, stride if count > 1 else 1))
+        result.append((first, last, value, stride if count > 1 else 1))
         i += count
     return result
 
 
+def lowercase_runs():
+    singles = []
+    for cp in code_points():
+        lower = chr(cp).lower()
+        if len(lower) == 1 and ord(lower) != cp:
+            singles.append((cp, ord(lower) - cp))
+    return runs_of(singles)
+
+
+def property_ranges(has):
+    return [(first, last, step)
+            for first, last, _, step in runs_of([(cp, True) for cp in code_points() if has(chr(cp))])]
+
+
 def main():
-    expanding = {cp: chr(cp).lower() for cp in range(0x110000)
-                 if not 0xD800 <= cp <= 0xDFFF and len(chr(cp).lower()) > 1}
+    expanding = {cp: chr(cp).lower() for cp in code_points() if len(chr(cp).lower()) > 1}
     if set(expanding) != {0x130}:
         sys.exit("unexpected expanding lowercase mappings: %s" % sorted(map(hex, expanding)))
     out = sys.stdout
@@ -57,9 +72,16 @@ def main():
     out.write('#include "midi/letter_case_tables.h"\n\nnamespace tavrick {\n\n')
     out.write("std::span<const LowercaseRun> lowercase_runs() {\n")
     out.write("  static constexpr LowercaseRun k_runs[] = {\n")
-    for first, last, delta, stride in runs():
+    for first, last, delta, stride in lowercase_runs():
         out.write("      {0x%04X, 0x%04X, %d, %d},\n" % (first, last, delta, stride))
-    out.write("  };\n  return k_runs;\n}\n\n}  // namespace tavrick\n")
+    out.write("  };\n  return k_runs;\n}\n")
+    for name, has in (("uppercase", str.isupper), ("lowercase", str.islower)):
+        out.write("\nstd::span<const CaseRange> %s_ranges() {\n" % name)
+        out.write("  static constexpr CaseRange k_ranges[] = {\n")
+        for first, last, step in property_ranges(has):
+            out.write("      {0x%04X, 0x%04X, %d},\n" % (first, last, step))
+        out.write("  };\n  return k_ranges;\n}\n")
+    out.write("\n}  // namespace tavrick\n")
 
 
 if __name__ == "__main__":

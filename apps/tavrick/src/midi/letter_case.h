@@ -1,5 +1,9 @@
 #pragma once
-// Unicode letter case of single code points, without a locale. Pure; any thread.
+// Unicode letter case without a locale: the case properties of single code points and the full
+// lowercase mapping of UTF-8 text, the same on every platform. Pure; any thread.
+
+#include <string>
+#include <string_view>
 
 namespace tavrick {
 
@@ -8,5 +12,9 @@ namespace tavrick {
 
 /// True for code points with the Unicode property Lowercase (a–z, ă, ệ, ß, ª, …).
 [[nodiscard]] bool is_lowercase(char32_t c);
+
+/// The full Unicode lowercase mapping of UTF-8 `text`, one code point at a time (İ becomes
+/// "i̇", two code points); invalid bytes become U+FFFD.
+[[nodiscard]] std::string unicode_lowercase(std::string_view text);
 
 }  // namespace tavrick

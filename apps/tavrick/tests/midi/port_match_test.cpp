@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "midi/letter_case.h"
 #include "midi/port_match.h"
 
 namespace {
