@@ -20,7 +20,7 @@
 #include "driver/driver_state.h"
 #include "driver/input.h"
 #include "link/link.h"
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace {
 

@@ -21,13 +21,13 @@
 #include <string_view>
 
 #include "driver/actions.h"
-#include "driver/clock.h"
+#include "desktop/clock.h"
 #include "driver/control_event.h"
 #include "driver/driver_state.h"
 #include "driver/input.h"
 #include "driver/ui_state.h"
 #include "link/link.h"
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "link/json.h"
-#include "link/log.h"
+#include "desktop/log.h"
 #include "link/wire.h"
 
 namespace {

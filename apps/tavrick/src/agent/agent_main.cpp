@@ -8,7 +8,7 @@
 #include "desktop/data_dir.h"
 #include "desktop/instance_lock.h"
 #include "driver/supervisor.h"
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace tavrick {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "console/commands.h"
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 #include "console/options.h"
 #include "desktop/agent_install.h"
 #include "desktop/instance_lock.h"

@@ -12,7 +12,7 @@
 
 #include "bindings/control_key.h"
 #include "console/commands.h"
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 #include "desktop/text_convert.h"
 #include "driver/labels.h"
 

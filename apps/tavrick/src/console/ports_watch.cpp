@@ -4,10 +4,11 @@
 #include <variant>
 
 #include "console/commands.h"
-#include "console/console_output.h"
 #include "console/watch_line.h"
+#include "desktop/console_output.h"
+#include "desktop/log.h"
 #include "driver/labels.h"
-#include "link/log.h"
+#include "driver/open_matching.h"
 #include "midi/midi_port.h"
 
 namespace tavrick {

@@ -1,11 +1,11 @@
-// The control-port variable and the window focus, both through standard programs.
+// The control-port variable through a standard program.
 
 #include "desktop/port_env.h"
 
 #include <string>
 
 #include "desktop/child_process.h"
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace tavrick {
 
@@ -18,18 +18,6 @@ void set_port_env(std::uint16_t port) {
   } else {
     log_line("! không đặt được SORVIC_CONTROL_PORT (" + stored.error() +
              ") — mở Sorvic bằng --control " + text);
-  }
-}
-
-void focus_app_window() {
-  // AppActivate answers whether a window was found; dropping the answer keeps PowerShell silent
-  // and its exit code 0 when Sorvic is not running.
-  const auto focused = run_checked(
-      {.program = "powershell",
-       .args = {"-NoProfile", "-NonInteractive", "-Command",
-                "$null = (New-Object -ComObject WScript.Shell).AppActivate('Orvalen Sorvic')"}});
-  if (!focused) {
-    log_line("! không đưa được Sorvic lên trước: " + focused.error());
   }
 }
 

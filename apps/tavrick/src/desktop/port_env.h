@@ -1,6 +1,6 @@
 #pragma once
-// The user environment variable SORVIC_CONTROL_PORT, and bringing the editing application to the
-// front. Both start standard programs through run_checked and only log their outcome.
+// The user environment variable SORVIC_CONTROL_PORT, set through a standard program started by
+// run_checked; only its outcome is logged.
 
 #include <cstdint>
 
@@ -9,9 +9,5 @@ namespace tavrick {
 /// Stores `port` in the user's persistent SORVIC_CONTROL_PORT and logs the outcome. Blocks until
 /// the child has ended.
 void set_port_env(std::uint16_t port);
-
-/// Brings the window "Orvalen Sorvic" to the front; logs only a failure. Blocks the calling
-/// (event-loop) thread until the child has ended.
-void focus_app_window();
 
 }  // namespace tavrick

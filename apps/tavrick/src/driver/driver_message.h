@@ -4,7 +4,7 @@
 #include <variant>
 
 #include "driver/channel.h"
-#include "driver/clock.h"
+#include "desktop/clock.h"
 #include "driver/control_event.h"
 #include "driver/ui_state.h"
 

@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bindings/binding.h"
-#include "driver/clock.h"
+#include "desktop/clock.h"
 #include "driver/ui_state.h"
 
 namespace tavrick {

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "driver/clock.h"
+#include "desktop/clock.h"
 #include "driver/driver_message.h"
 #include "driver/driver_state.h"
 

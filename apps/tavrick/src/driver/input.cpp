@@ -12,7 +12,7 @@
 #include "driver/actions.h"
 #include "driver/labels.h"
 #include "driver/ui_state.h"
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace tavrick {
 

@@ -6,7 +6,7 @@
 
 #include "bindings/binding.h"
 #include "bindings/control_key.h"
-#include "driver/clock.h"
+#include "desktop/clock.h"
 #include "driver/control_event.h"
 #include "driver/driver_state.h"
 

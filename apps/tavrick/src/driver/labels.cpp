@@ -6,7 +6,7 @@
 #include <string>
 
 #include "desktop/text_convert.h"
-#include "driver/letter_case.h"
+#include "midi/letter_case.h"
 
 namespace tavrick {
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "desktop/port_env.h"
+#include "desktop/app_window.h"
+#include "desktop/log.h"
 #include "driver/action_steps.h"
 #include "driver/actions.h"
 #include "link/link.h"
-#include "link/log.h"
 
 namespace tavrick {
 

@@ -6,7 +6,7 @@
 #include "driver/action_steps.h"
 #include "driver/actions.h"
 #include "link/link.h"
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace tavrick {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <optional>
 
-#include "driver/clock.h"
+#include "desktop/clock.h"
 
 namespace tavrick {
 

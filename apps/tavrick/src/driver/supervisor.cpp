@@ -12,10 +12,12 @@
 #include <utility>
 
 #include "bindings/binding.h"
+#include "desktop/log.h"
 #include "desktop/port_env.h"
 #include "driver/event_loop.h"
+#include "driver/open_matching.h"
 #include "link/link.h"
-#include "link/log.h"
+#include "midi/port_match.h"
 
 namespace tavrick {
 

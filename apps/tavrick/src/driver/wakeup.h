@@ -5,7 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "driver/clock.h"
+#include "desktop/clock.h"
 #include "midi/midi_port.h"
 
 namespace tavrick {

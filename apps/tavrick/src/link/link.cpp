@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "driver/clock.h"
-#include "link/log.h"
+#include "desktop/clock.h"
+#include "desktop/log.h"
 #include "link/reply_slot.h"
 #include "link/socket.h"
 #include "link/wire.h"

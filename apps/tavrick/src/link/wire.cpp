@@ -4,7 +4,7 @@
 #include <charconv>
 #include <utility>
 
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace tavrick {
 

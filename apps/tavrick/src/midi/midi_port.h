@@ -1,6 +1,6 @@
 #pragma once
-// MIDI input ports: listing, matching by name, opening with a callback that posts decoded events
-// to the driver channel, closing.
+// MIDI input ports: listing, opening with a callback that gets the bytes of each message,
+// closing.
 
 #include <cstdint>
 #include <expected>
@@ -10,8 +10,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "driver/driver_message.h"
 
 namespace tavrick {
 
@@ -28,12 +26,12 @@ class MidiEvents {
   virtual void resumed() = 0;
 };
 
-/// An open input port. Owns its device handle, buffers and channel sender; close_port (or
+/// An open input port. Owns its device handle, buffers and callback; close_port (or
 /// destruction) releases them.
 class MidiConnection {
  public:
   /// What a backend keeps for an open port; destroying it closes the port, releases its buffers
-  /// and drops its callback (and with it the channel sender). Backends derive from it.
+  /// and drops its callback (and with it what the callback holds). Backends derive from it.
   struct Impl {
     Impl() = default;
     Impl(const Impl&) = delete;
@@ -100,26 +98,6 @@ class MidiBackend {
 [[nodiscard]] std::expected<std::vector<std::string>, std::string> list_port_names();
 [[nodiscard]] std::expected<std::vector<std::string>, std::string> list_port_names(
     MidiBackend& backend);
-
-/// True when the lowercase form of `name` contains the lowercase form of `source` (full Unicode
-/// lowercase mapping); an empty source matches every name. Pure.
-[[nodiscard]] bool port_matches(std::string_view name, std::string_view source);
-
-/// The full Unicode lowercase mapping of UTF-8 `text`, one code point at a time (İ becomes
-/// "i̇", two code points); invalid bytes become U+FFFD. Pure.
-[[nodiscard]] std::string unicode_lowercase(std::string_view text);
-
-/// The bridge's callback for a connection: decodes each message and sends the event through
-/// `sender`; messages that are not turns, presses or releases, and failed sends, are dropped.
-[[nodiscard]] MidiCallback decode_and_post(DriverSender sender);
-
-/// Opens every input port whose name matches `source`, logging "→ đang nghe {name}" for each;
-/// each connection decodes its messages and posts them through its own clone of `sender`.
-/// On failure every port opened by this call is closed again and the error text is returned.
-[[nodiscard]] std::expected<std::vector<MidiConnection>, std::string> open_matching_ports(
-    std::string_view source, DriverSender sender);
-[[nodiscard]] std::expected<std::vector<MidiConnection>, std::string> open_matching_ports(
-    MidiBackend& backend, std::string_view source, DriverSender sender);
 
 /// Closes the port; errors are written to standard error and never stop the close.
 void close_port(MidiConnection connection);

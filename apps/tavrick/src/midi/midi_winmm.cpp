@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 #include "desktop/text_convert.h"
 #include "midi/loss_signal.h"
 #include "midi/midi_port.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 #include "desktop/os_error.h"
 #include "support/background_process.h"
 #include "support/process_io.h"

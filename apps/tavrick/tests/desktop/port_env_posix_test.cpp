@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "desktop/app_window.h"
+#include "desktop/log.h"
 #include "desktop/os_error.h"
 #include "desktop/port_env.h"
-#include "link/log.h"
 #include "support/process_io.h"
 #include "support/scratch_folder.h"
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "driver/letter_case.h"
+#include "midi/letter_case.h"
 
 namespace tavrick {
 namespace {

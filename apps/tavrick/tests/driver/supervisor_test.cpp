@@ -14,7 +14,7 @@
 #include <variant>
 #include <vector>
 
-#include "link/log.h"
+#include "desktop/log.h"
 #include "support/engine_fixture.h"
 #include "support/fake_midi_backend.h"
 #include "support/fake_sleep_clocks.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "link/link.h"
-#include "link/log.h"
+#include "desktop/log.h"
 #include "link/reply_slot.h"
 #include "link/socket.h"
 #include "support/background_process.h"

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "driver/clock.h"
-#include "link/log.h"
+#include "desktop/clock.h"
+#include "desktop/log.h"
 #include "link/reply_slot.h"
 #include "link/socket.h"
 #include "link/wire.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace tavrick {
 namespace {

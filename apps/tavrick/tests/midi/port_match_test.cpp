@@ -2,7 +2,8 @@
 
 #include <string_view>
 
-#include "midi/midi_port.h"
+#include "midi/letter_case.h"
+#include "midi/port_match.h"
 
 namespace {
 

@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "midi/midi_port.h"
+#include "midi/port_match.h"
 
 namespace {
 

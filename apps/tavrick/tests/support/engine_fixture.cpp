@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "link/log.h"
+#include "desktop/log.h"
 
 namespace tavrick::test {
 

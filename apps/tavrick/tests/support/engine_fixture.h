@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/clock.h"
+#include "desktop/clock.h"
 #include "driver/driver_state.h"
 #include "link/link.h"
 #include "sorvic_sim/sorvic_sim.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 
 namespace tavrick::test {
 

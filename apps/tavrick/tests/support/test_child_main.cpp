@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 #include "desktop/child_process.h"
 #include "desktop/data_dir.h"
 #include "desktop/program_search.h"

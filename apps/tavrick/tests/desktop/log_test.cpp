@@ -1,4 +1,4 @@
-#include "link/log.h"
+#include "desktop/log.h"
 
 #include <gtest/gtest.h>
 

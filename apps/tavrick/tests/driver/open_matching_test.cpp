@@ -4,6 +4,7 @@
 #include <variant>
 #include <vector>
 
+#include "driver/open_matching.h"
 #include "midi/midi_port.h"
 #include "support/engine_fixture.h"
 #include "support/fake_midi_backend.h"

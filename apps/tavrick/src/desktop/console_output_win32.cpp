@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <string>
 
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 #include "desktop/text_convert.h"
 
 namespace tavrick {

@@ -7,7 +7,7 @@
 #include <csignal>
 #include <ctime>
 
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 
 namespace tavrick {
 namespace {

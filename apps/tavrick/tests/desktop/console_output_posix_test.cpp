@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 
 namespace tavrick {
 namespace {

@@ -1,11 +1,13 @@
 // Opening the surface: every input port whose name matches the source, all or none.
 
+#include "driver/open_matching.h"
+
 #include <string>
 #include <utility>
 
+#include "desktop/log.h"
 #include "driver/control_event.h"
-#include "link/log.h"
-#include "midi/midi_port.h"
+#include "midi/port_match.h"
 
 namespace tavrick {
 

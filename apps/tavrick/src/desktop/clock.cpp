@@ -1,4 +1,4 @@
-#include "driver/clock.h"
+#include "desktop/clock.h"
 
 namespace tavrick {
 

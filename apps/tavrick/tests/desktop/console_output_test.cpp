@@ -1,4 +1,4 @@
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 
 #include <gtest/gtest.h>
 

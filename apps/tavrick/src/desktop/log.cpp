@@ -1,7 +1,7 @@
 // The process's one log sink. It is created on first use and never destroyed, so threads that
 // still log while the process ends find it intact.
 
-#include "link/log.h"
+#include "desktop/log.h"
 
 #include <charconv>
 #include <cstdint>
@@ -10,8 +10,8 @@
 #include <system_error>
 #include <utility>
 
-#include "console/console_output.h"
-#include "link/log_file.h"
+#include "desktop/console_output.h"
+#include "desktop/log_file.h"
 
 namespace tavrick {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "desktop/os_error.h"
-#include "link/log_file.h"
+#include "desktop/log_file.h"
 
 namespace tavrick {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "console/console_output.h"
+#include "desktop/console_output.h"
 
 namespace tavrick {
 namespace {
