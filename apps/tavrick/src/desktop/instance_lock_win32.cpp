@@ -41,19 +41,6 @@ DWORD create_folder_chain(const std::filesystem::path& folder) {
 
 }  // namespace
 
-struct InstanceLock::Handle {
-  HANDLE file;
-  explicit Handle(HANDLE opened) : file(opened) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { CloseHandle(file); }
-};
-
-InstanceLock::InstanceLock(std::unique_ptr<Handle> handle) : m_handle(std::move(handle)) {}
-InstanceLock::InstanceLock(InstanceLock&&) noexcept = default;
-InstanceLock& InstanceLock::operator=(InstanceLock&&) noexcept = default;
-InstanceLock::~InstanceLock() = default;
-
 std::expected<InstanceLock, std::string> acquire_instance_lock() {
   const std::filesystem::path folder = data_dir();
   if (const DWORD error = create_folder_chain(folder); error != ERROR_SUCCESS) {
@@ -61,12 +48,12 @@ std::expected<InstanceLock, std::string> acquire_instance_lock() {
   }
   // No sharing: while this handle is open every other open of the file fails, in any process.
   // The handle is not inheritable, so child programs do not keep the lock alive.
-  const HANDLE file = CreateFileW((folder / L"loupedeck.lock").c_str(), GENERIC_WRITE, 0, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  UniqueHandle file(CreateFileW((folder / L"loupedeck.lock").c_str(), GENERIC_WRITE, 0, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_open()) {
     return std::unexpected("driver Loupedeck đã đang chạy (chỉ được một bản)");
   }
-  return InstanceLock(std::make_unique<InstanceLock::Handle>(file));
+  return InstanceLock(std::move(file));
 }
 
 }  // namespace tavrick
