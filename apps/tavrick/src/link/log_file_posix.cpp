@@ -12,19 +12,6 @@
 
 namespace tavrick {
 
-struct LogFile::Handle {
-  int fd;
-  explicit Handle(int descriptor) : fd(descriptor) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { ::close(fd); }
-};
-
-LogFile::LogFile(std::unique_ptr<Handle> handle) : m_handle(std::move(handle)) {}
-LogFile::LogFile(LogFile&&) noexcept = default;
-LogFile& LogFile::operator=(LogFile&&) noexcept = default;
-LogFile::~LogFile() = default;
-
 std::expected<LogFile, std::string> LogFile::open(const std::filesystem::path& path, LogOpen mode) {
   int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
   if (mode == LogOpen::truncate) {
@@ -37,12 +24,12 @@ std::expected<LogFile, std::string> LogFile::open(const std::filesystem::path& p
   if (fd < 0) {
     return std::unexpected(last_os_error_text());
   }
-  return LogFile(std::make_unique<Handle>(fd));
+  return LogFile(UniqueFd(fd));
 }
 
 void LogFile::write(std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(m_handle->fd, bytes.data(), bytes.size());
+    const ssize_t written = ::write(m_file.get(), bytes.data(), bytes.size());
     if (written > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(written));
     } else if (written < 0 && errno == EINTR) {
