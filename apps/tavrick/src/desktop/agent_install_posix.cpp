@@ -12,6 +12,7 @@
 #include "desktop/agent_install.h"
 #include "desktop/child_process.h"
 #include "desktop/data_dir.h"
+#include "desktop/file_system.h"
 #include "desktop/os_error.h"
 #include "desktop/port_env.h"
 #include "desktop/program_search.h"
@@ -40,13 +41,12 @@ std::filesystem::path autostart_file() {
 /// Writes `text` to `file` whole or not at all: into a temporary file beside it, then renamed.
 std::expected<void, std::string> write_file(const std::filesystem::path& file,
                                             const std::string& text) {
-  std::error_code error;
-  std::filesystem::create_directories(file.parent_path(), error);
-  if (error) {
-    return std::unexpected(os_error_text(error.value()));
+  if (auto made = create_folder_chain(file.parent_path()); !made) {
+    return made;
   }
   std::filesystem::path temporary = file;
   temporary += ".tmp";
+  std::error_code error;
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) {

@@ -6,21 +6,18 @@
 
 #include <filesystem>
 #include <string>
-#include <system_error>
 #include <utility>
 
 #include "desktop/data_dir.h"
+#include "desktop/file_system.h"
 #include "desktop/instance_lock.h"
-#include "desktop/os_error.h"
 
 namespace tavrick {
 
 std::expected<InstanceLock, std::string> acquire_instance_lock() {
   const std::filesystem::path folder = data_dir();
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) {
-    return std::unexpected(path_text(folder) + ": " + os_error_text(error.value()));
+  if (auto made = create_folder_chain(folder); !made) {
+    return std::unexpected(path_text(folder) + ": " + made.error());
   }
   const std::string refused = "driver Loupedeck đã đang chạy (chỉ được một bản)";
   // Close-on-exec: a child program of the bridge must not keep the lock alive after it.

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "console/console_output.h"
+#include "desktop/file_system.h"
 #include "link/log_file.h"
 
 namespace tavrick {

@@ -1,5 +1,5 @@
 #pragma once
-// The log file's platform half: folder chains and a shared, appending file handle.
+// The log file's platform half: a shared, appending file handle.
 
 #include <expected>
 #include <filesystem>
@@ -30,10 +30,5 @@ class LogFile {
   explicit LogFile(UniqueFile file) : m_file(std::move(file)) {}
   UniqueFile m_file;
 };
-
-/// Creates `folder` and every missing folder above it; success when it exists already as a
-/// folder. The system's error text on failure.
-[[nodiscard]] std::expected<void, std::string> create_folder_chain(
-    const std::filesystem::path& folder);
 
 }  // namespace tavrick

@@ -1,7 +1,6 @@
-// The log file on Linux: O_APPEND descriptors, mkdir chains.
+// The log file on Linux: O_APPEND descriptors.
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,35 +37,6 @@ void LogFile::write(std::string_view bytes) {
       return;
     }
   }
-}
-
-std::expected<void, std::string> create_folder_chain(const std::filesystem::path& folder) {
-  if (folder.empty()) {
-    return {};
-  }
-  if (::mkdir(folder.c_str(), 0755) == 0) {
-    return {};
-  }
-  const int error = errno;
-  struct stat info {};
-  if (error == EEXIST) {
-    if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-      return {};
-    }
-    return std::unexpected(os_error_text(ENOTDIR));
-  }
-  const std::filesystem::path parent = folder.parent_path();
-  if (error != ENOENT || parent.empty() || parent == folder) {
-    return std::unexpected(os_error_text(error));
-  }
-  if (auto made = create_folder_chain(parent); !made) {
-    return made;
-  }
-  // Another process may have made it since; EEXIST is then as good as success.
-  if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
-    return std::unexpected(last_os_error_text());
-  }
-  return {};
 }
 
 }  // namespace tavrick

@@ -44,33 +44,4 @@ void LogFile::write(std::string_view bytes) {
   }
 }
 
-std::expected<void, std::string> create_folder_chain(const std::filesystem::path& folder) {
-  if (folder.empty()) {
-    return {};
-  }
-  if (CreateDirectoryW(folder.c_str(), nullptr)) {
-    return {};
-  }
-  const DWORD error = GetLastError();
-  if (error == ERROR_ALREADY_EXISTS) {
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      return {};
-    }
-    return std::unexpected(os_error_text(static_cast<int>(error)));
-  }
-  const std::filesystem::path parent = folder.parent_path();
-  if (error != ERROR_PATH_NOT_FOUND || parent.empty() || parent == folder) {
-    return std::unexpected(os_error_text(static_cast<int>(error)));
-  }
-  if (auto made = create_folder_chain(parent); !made) {
-    return made;
-  }
-  // Another process may have made it since; ERROR_ALREADY_EXISTS is then as good as success.
-  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    return std::unexpected(last_os_error_text());
-  }
-  return {};
-}
-
 }  // namespace tavrick
