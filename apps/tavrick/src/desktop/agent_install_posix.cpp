@@ -78,8 +78,7 @@ std::expected<std::string, std::string> install_agent(std::uint16_t port, std::s
   }
   const std::filesystem::path agent_path = program->parent_path() / "tavrick-agent";
   const std::string agent = path_text(agent_path);
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(agent_path, error)) {
+  if (!is_file(agent_path)) {
     return std::unexpected("không thấy " + agent + " (phải nằm cạnh tavrick)");
   }
   const std::filesystem::path entry = autostart_file();

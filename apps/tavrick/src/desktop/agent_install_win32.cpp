@@ -1,13 +1,12 @@
 // The logon agent on Windows: a value of the user's Run key, written and deleted with `reg`.
 
-#include <windows.h>
-
 #include <filesystem>
 #include <string>
 
 #include "desktop/agent_install.h"
 #include "desktop/child_process.h"
 #include "desktop/data_dir.h"
+#include "desktop/file_system.h"
 #include "desktop/port_env.h"
 #include "desktop/program_search.h"
 
@@ -16,11 +15,6 @@ namespace {
 
 constexpr const char* k_run_key = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* k_run_value = "Orvalen Sorvic Loupedeck";
-
-bool is_file(const std::filesystem::path& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
 
 }  // namespace
 

@@ -12,4 +12,8 @@ namespace tavrick {
 [[nodiscard]] std::expected<void, std::string> create_folder_chain(
     const std::filesystem::path& folder);
 
+/// True when something other than a folder exists at `path` (on Linux: a regular file, links
+/// followed). Any thread.
+[[nodiscard]] bool is_file(const std::filesystem::path& path);
+
 }  // namespace tavrick

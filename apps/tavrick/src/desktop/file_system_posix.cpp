@@ -18,4 +18,9 @@ std::expected<void, std::string> create_folder_chain(const std::filesystem::path
   return {};
 }
 
+bool is_file(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
 }  // namespace tavrick

@@ -37,4 +37,9 @@ std::expected<void, std::string> create_folder_chain(const std::filesystem::path
   return {};
 }
 
+bool is_file(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 }  // namespace tavrick

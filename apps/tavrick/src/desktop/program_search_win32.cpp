@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "desktop/file_system.h"
 #include "desktop/os_error.h"
 #include "desktop/program_search.h"
 #include "desktop/text_convert.h"
@@ -67,11 +68,6 @@ std::vector<std::filesystem::path> search_folders() {
     }
   }
   return folders;
-}
-
-bool is_file(const std::filesystem::path& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 }  // namespace
