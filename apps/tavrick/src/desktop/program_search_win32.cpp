@@ -89,6 +89,8 @@ std::expected<std::filesystem::path, std::string> own_program_path() {
   }
 }
 
+std::string program_file_name(std::string_view name) { return std::string(name) + ".exe"; }
+
 std::expected<std::filesystem::path, std::string> find_program(std::string_view name) {
   const std::u16string wide = utf16_from_utf8(name);
   std::wstring file(wide.begin(), wide.end());
