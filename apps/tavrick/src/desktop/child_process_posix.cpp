@@ -130,15 +130,18 @@ std::expected<void, std::string> start_detached(const ChildCommand& command) {
     }
     // The grandchild outlives the caller and must not hold its streams: a reader of them (a pipe
     // from `tavrick install`) would wait for their end until the grandchild ends.
-    const int null_device = open("/dev/null", O_RDWR);
-    if (null_device < 0 || dup2(null_device, 0) < 0 || dup2(null_device, 1) < 0 ||
-        dup2(null_device, 2) < 0) {
+    UniqueFd null_device(open("/dev/null", O_RDWR));
+    if (!null_device.is_open() || dup2(null_device.get(), 0) < 0 ||
+        dup2(null_device.get(), 1) < 0 || dup2(null_device.get(), 2) < 0) {
       report_errno(report, errno);
       _exit(1);
     }
-    if (null_device > 2) {
-      close(null_device);
+    // Closed before the next fork, so that the grandchild does not inherit it; unless it is one
+    // of the standard descriptors itself (the caller had that one closed), which stays open.
+    if (null_device.get() <= 2) {
+      static_cast<void>(null_device.release());
     }
+    null_device.reset();
     const pid_t grandchild = fork();
     if (grandchild < 0) {
       report_errno(report, errno);
