@@ -1,10 +1,19 @@
-// The logon command lines of the agent, the same texts on every platform.
+// Installing the agent, the same sequence on every platform, and the logon command lines of the
+// agent. The platform's own steps are in agent_install_posix.cpp and agent_install_win32.cpp.
 
 #include "desktop/agent_install.h"
 
+#include <filesystem>
 #include <string>
+#include <utility>
 
+#include "desktop/child_process.h"
 #include "desktop/command_line.h"
+#include "desktop/data_dir.h"
+#include "desktop/file_system.h"
+#include "desktop/logon_start.h"
+#include "desktop/port_env.h"
+#include "desktop/program_search.h"
 
 namespace tavrick {
 namespace {
@@ -46,6 +55,39 @@ void append_exec_argument(std::string& line, std::string_view arg) {
 }
 
 }  // namespace
+
+std::expected<std::string, std::string> install_agent(std::uint16_t port, std::string_view source) {
+  const auto program = own_program_path();
+  if (!program) {
+    return std::unexpected(program.error());
+  }
+  const std::filesystem::path agent_path =
+      program->parent_path() / program_file_name("tavrick-agent");
+  const std::string agent = path_text(agent_path);
+  if (!is_file(agent_path)) {
+    return std::unexpected("không thấy " + agent + " (phải nằm cạnh " +
+                           program_file_name("tavrick") + ")");
+  }
+  if (auto registered = register_logon_start(agent, port, source); !registered) {
+    return std::unexpected(std::move(registered.error()));
+  }
+  set_port_env(port);
+  const auto started =
+      start_detached({.program = agent,
+                      .args = {"--port", std::to_string(port), "--source", std::string(source)}});
+  if (!started) {
+    return std::unexpected(started.error());
+  }
+  return "đã cài: agent tự chạy khi đăng nhập (" + logon_start_place() +
+         ") và đang chạy\nnhật ký: " + path_text(data_dir() / "loupedeck.log");
+}
+
+std::string uninstall_agent() {
+  if (!unregister_logon_start()) {
+    return "chưa cài, không có gì để gỡ";
+  }
+  return "đã gỡ " + logon_start_place() + " (agent đang chạy sẽ dừng khi đăng xuất)";
+}
 
 std::string run_value_data(std::string_view agent, std::uint16_t port, std::string_view source) {
   std::string data = "\"";

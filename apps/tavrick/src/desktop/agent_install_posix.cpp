@@ -1,4 +1,4 @@
-// The logon agent on Linux: an XDG autostart entry of the desktop session.
+// The logon start on Linux: an XDG autostart entry of the desktop session.
 
 #include <pwd.h>
 #include <unistd.h>
@@ -10,11 +10,10 @@
 #include <system_error>
 
 #include "desktop/agent_install.h"
-#include "desktop/child_process.h"
 #include "desktop/data_dir.h"
+#include "desktop/file_system.h"
+#include "desktop/logon_start.h"
 #include "desktop/os_error.h"
-#include "desktop/port_env.h"
-#include "desktop/program_search.h"
 
 namespace tavrick {
 namespace {
@@ -40,13 +39,12 @@ std::filesystem::path autostart_file() {
 /// Writes `text` to `file` whole or not at all: into a temporary file beside it, then renamed.
 std::expected<void, std::string> write_file(const std::filesystem::path& file,
                                             const std::string& text) {
-  std::error_code error;
-  std::filesystem::create_directories(file.parent_path(), error);
-  if (error) {
-    return std::unexpected(os_error_text(error.value()));
+  if (auto made = create_folder_chain(file.parent_path()); !made) {
+    return made;
   }
   std::filesystem::path temporary = file;
   temporary += ".tmp";
+  std::error_code error;
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) {
@@ -71,39 +69,20 @@ std::expected<void, std::string> write_file(const std::filesystem::path& file,
 
 }  // namespace
 
-std::expected<std::string, std::string> install_agent(std::uint16_t port, std::string_view source) {
-  const auto program = own_program_path();
-  if (!program) {
-    return std::unexpected(program.error());
-  }
-  const std::filesystem::path agent_path = program->parent_path() / "tavrick-agent";
-  const std::string agent = path_text(agent_path);
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(agent_path, error)) {
-    return std::unexpected("không thấy " + agent + " (phải nằm cạnh tavrick)");
-  }
+std::string logon_start_place() { return path_text(autostart_file()); }
+
+std::expected<void, std::string> register_logon_start(std::string_view agent, std::uint16_t port,
+                                                      std::string_view source) {
   const std::filesystem::path entry = autostart_file();
   if (const auto written = write_file(entry, autostart_entry(agent, port, source)); !written) {
     return std::unexpected("không ghi được " + path_text(entry) + ": " + written.error());
   }
-  set_port_env(port);
-  const auto started =
-      start_detached({.program = agent,
-                      .args = {"--port", std::to_string(port), "--source", std::string(source)}});
-  if (!started) {
-    return std::unexpected(started.error());
-  }
-  return "đã cài: agent tự chạy khi đăng nhập (" + path_text(entry) +
-         ") và đang chạy\nnhật ký: " + path_text(data_dir() / "loupedeck.log");
+  return {};
 }
 
-std::string uninstall_agent() {
-  const std::filesystem::path entry = autostart_file();
+bool unregister_logon_start() {
   std::error_code error;
-  if (!std::filesystem::remove(entry, error)) {
-    return "chưa cài, không có gì để gỡ";
-  }
-  return "đã gỡ " + path_text(entry) + " (agent đang chạy sẽ dừng khi đăng xuất)";
+  return std::filesystem::remove(autostart_file(), error);
 }
 
 }  // namespace tavrick

@@ -14,6 +14,7 @@
 
 #include "desktop/child_process.h"
 #include "desktop/os_error.h"
+#include "desktop/os_handle.h"
 #include "desktop/program_search.h"
 
 extern char** environ;
@@ -110,35 +111,37 @@ std::expected<void, std::string> start_detached(const ChildCommand& command) {
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
     return std::unexpected(last_os_error_text());
   }
+  UniqueFd read_end(pipe_fds[0]);
+  UniqueFd write_end(pipe_fds[1]);
   const pid_t middle = fork();
   if (middle < 0) {
-    const int error = errno;
-    close(pipe_fds[0]);
-    close(pipe_fds[1]);
-    return std::unexpected(os_error_text(error));
+    return std::unexpected(last_os_error_text());
   }
   if (middle == 0) {
     // The middle child opens a new session and ends at once, so the grandchild belongs to no
     // terminal and is adopted by init, which reaps it.
-    close(pipe_fds[0]);
+    read_end.reset();
     setsid();
     // The error pipe must not be one of the standard descriptors replaced below (it is when the
     // caller runs with some of them closed).
-    int report = pipe_fds[1];
+    int report = write_end.get();
     if (report <= 2) {
       report = fcntl(report, F_DUPFD_CLOEXEC, 3);
     }
     // The grandchild outlives the caller and must not hold its streams: a reader of them (a pipe
     // from `tavrick install`) would wait for their end until the grandchild ends.
-    const int null_device = open("/dev/null", O_RDWR);
-    if (null_device < 0 || dup2(null_device, 0) < 0 || dup2(null_device, 1) < 0 ||
-        dup2(null_device, 2) < 0) {
+    UniqueFd null_device(open("/dev/null", O_RDWR));
+    if (!null_device.is_open() || dup2(null_device.get(), 0) < 0 ||
+        dup2(null_device.get(), 1) < 0 || dup2(null_device.get(), 2) < 0) {
       report_errno(report, errno);
       _exit(1);
     }
-    if (null_device > 2) {
-      close(null_device);
+    // Closed before the next fork, so that the grandchild does not inherit it; unless it is one
+    // of the standard descriptors itself (the caller had that one closed), which stays open.
+    if (null_device.get() <= 2) {
+      static_cast<void>(null_device.release());
     }
+    null_device.reset();
     const pid_t grandchild = fork();
     if (grandchild < 0) {
       report_errno(report, errno);
@@ -151,13 +154,13 @@ std::expected<void, std::string> start_detached(const ChildCommand& command) {
     }
     _exit(0);
   }
-  close(pipe_fds[1]);
+  write_end.reset();
   const auto middle_status = wait_for(middle);
   int exec_error = 0;
   std::size_t received = 0;
   auto* bytes = reinterpret_cast<char*>(&exec_error);
   while (received < sizeof exec_error) {
-    const ssize_t got = read(pipe_fds[0], bytes + received, sizeof exec_error - received);
+    const ssize_t got = read(read_end.get(), bytes + received, sizeof exec_error - received);
     if (got < 0 && errno == EINTR) {
       continue;
     }
@@ -166,7 +169,6 @@ std::expected<void, std::string> start_detached(const ChildCommand& command) {
     }
     received += static_cast<std::size_t>(got);
   }
-  close(pipe_fds[0]);
   if (received == sizeof exec_error) {
     return std::unexpected(os_error_text(exec_error));
   }

@@ -13,49 +13,12 @@
 #include "desktop/child_process.h"
 #include "desktop/command_line.h"
 #include "desktop/os_error.h"
+#include "desktop/os_handle.h"
 #include "desktop/program_search.h"
 #include "desktop/text_convert.h"
 
 namespace tavrick {
 namespace {
-
-/// Owns the two handles that CreateProcessW hands back.
-class ProcessHandles {
- public:
-  explicit ProcessHandles(const PROCESS_INFORMATION& info) : m_info(info) {}
-  ProcessHandles(const ProcessHandles&) = delete;
-  ProcessHandles& operator=(const ProcessHandles&) = delete;
-  ~ProcessHandles() {
-    CloseHandle(m_info.hThread);
-    CloseHandle(m_info.hProcess);
-  }
-  [[nodiscard]] HANDLE process() const { return m_info.hProcess; }
-
- private:
-  PROCESS_INFORMATION m_info;
-};
-
-/// Owns a handle of the null device that child processes may inherit.
-class NullDevice {
- public:
-  NullDevice() {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    m_handle = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           &inherit, OPEN_EXISTING, 0, nullptr);
-  }
-  NullDevice(const NullDevice&) = delete;
-  NullDevice& operator=(const NullDevice&) = delete;
-  ~NullDevice() {
-    if (is_open()) {
-      CloseHandle(m_handle);
-    }
-  }
-  [[nodiscard]] bool is_open() const { return m_handle != INVALID_HANDLE_VALUE; }
-  [[nodiscard]] HANDLE handle() const { return m_handle; }
-
- private:
-  HANDLE m_handle = INVALID_HANDLE_VALUE;
-};
 
 /// Owns a process attribute list that lets a child inherit the one handle it names and no other.
 class InheritOnly {
@@ -93,8 +56,9 @@ class InheritOnly {
 /// What a child gets as its standard input, output and error.
 enum class ChildStreams { inherited, null_device };
 
-std::expected<PROCESS_INFORMATION, std::string> start_process(const ChildCommand& command,
-                                                              ChildStreams streams) {
+/// Starts the child: its process handle, or the system's error text.
+std::expected<UniqueHandle, std::string> start_process(const ChildCommand& command,
+                                                       ChildStreams streams) {
   const auto program = find_program(command.program);
   if (!program) {
     return std::unexpected(program.error());
@@ -105,26 +69,29 @@ std::expected<PROCESS_INFORMATION, std::string> start_process(const ChildCommand
   startup.StartupInfo.cb = sizeof startup.StartupInfo;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
   DWORD flags = CREATE_NO_WINDOW;
-  std::optional<NullDevice> null_device;
+  UniqueHandle null_device;
   std::optional<InheritOnly> inherit_only;
   if (streams == ChildStreams::inherited) {
     startup.StartupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.StartupInfo.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.StartupInfo.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   } else {
-    null_device.emplace();
-    if (!null_device->is_open()) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    null_device.reset(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                                  nullptr));
+    if (!null_device.is_open()) {
       return std::unexpected(last_os_error_text());
     }
     // Inheriting is all or nothing unless a list names the handles: the child would otherwise
     // also take every other inheritable handle of this process, its standard streams among them.
-    inherit_only.emplace(null_device->handle());
+    inherit_only.emplace(null_device.get());
     if (!inherit_only->ready()) {
       return std::unexpected(last_os_error_text());
     }
-    startup.StartupInfo.hStdInput = null_device->handle();
-    startup.StartupInfo.hStdOutput = null_device->handle();
-    startup.StartupInfo.hStdError = null_device->handle();
+    startup.StartupInfo.hStdInput = null_device.get();
+    startup.StartupInfo.hStdOutput = null_device.get();
+    startup.StartupInfo.hStdError = null_device.get();
     startup.StartupInfo.cb = sizeof startup;
     startup.lpAttributeList = inherit_only->list();
     flags |= EXTENDED_STARTUPINFO_PRESENT;
@@ -135,22 +102,23 @@ std::expected<PROCESS_INFORMATION, std::string> start_process(const ChildCommand
                       TRUE, flags, nullptr, nullptr, &startup.StartupInfo, &info)) {
     return std::unexpected(last_os_error_text());
   }
-  return info;
+  // Nothing waits for the child's first thread.
+  const UniqueHandle thread(info.hThread);
+  return UniqueHandle(info.hProcess);
 }
 
 }  // namespace
 
 std::expected<void, std::string> run_checked(const ChildCommand& command) {
-  const auto started = start_process(command, ChildStreams::inherited);
-  if (!started) {
-    return std::unexpected(started.error());
+  const auto child = start_process(command, ChildStreams::inherited);
+  if (!child) {
+    return std::unexpected(child.error());
   }
-  const ProcessHandles child(*started);
-  if (WaitForSingleObject(child.process(), INFINITE) == WAIT_FAILED) {
+  if (WaitForSingleObject(child->get(), INFINITE) == WAIT_FAILED) {
     return std::unexpected(last_os_error_text());
   }
   DWORD code = 0;
-  if (!GetExitCodeProcess(child.process(), &code)) {
+  if (!GetExitCodeProcess(child->get(), &code)) {
     return std::unexpected(last_os_error_text());
   }
   if (code != 0) {
@@ -167,8 +135,7 @@ std::expected<void, std::string> start_detached(const ChildCommand& command) {
   if (!started) {
     return std::unexpected(started.error());
   }
-  // Closing the handles lets go of the child; it runs on by itself.
-  const ProcessHandles child(*started);
+  // Closing the process handle (`started`, on return) lets go of the child; it runs on by itself.
   return {};
 }
 

@@ -2,22 +2,21 @@
 // Only one bridge per user: an exclusively opened file in the data folder.
 
 #include <expected>
-#include <memory>
 #include <string>
+#include <utility>
+
+#include "desktop/os_handle.h"
 
 namespace tavrick {
 
 /// The held lock; closing it (destruction) releases it, and so does the end of the process.
 class InstanceLock {
  public:
-  struct Handle;
-  explicit InstanceLock(std::unique_ptr<Handle> handle);
-  InstanceLock(InstanceLock&&) noexcept;
-  InstanceLock& operator=(InstanceLock&&) noexcept;
-  ~InstanceLock();
+  /// Holds the open lock file `file`.
+  explicit InstanceLock(UniqueFile file) : m_file(std::move(file)) {}
 
  private:
-  std::unique_ptr<Handle> m_handle;
+  UniqueFile m_file;
 };
 
 /// Creates the data folder and takes the lock file "loupedeck.lock" in it. Errors:

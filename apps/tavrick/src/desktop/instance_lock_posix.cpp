@@ -3,52 +3,34 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
-#include <system_error>
 #include <utility>
 
 #include "desktop/data_dir.h"
+#include "desktop/file_system.h"
 #include "desktop/instance_lock.h"
-#include "desktop/os_error.h"
 
 namespace tavrick {
 
-struct InstanceLock::Handle {
-  int fd;
-  explicit Handle(int descriptor) : fd(descriptor) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { close(fd); }
-};
-
-InstanceLock::InstanceLock(std::unique_ptr<Handle> handle) : m_handle(std::move(handle)) {}
-InstanceLock::InstanceLock(InstanceLock&&) noexcept = default;
-InstanceLock& InstanceLock::operator=(InstanceLock&&) noexcept = default;
-InstanceLock::~InstanceLock() = default;
-
 std::expected<InstanceLock, std::string> acquire_instance_lock() {
   const std::filesystem::path folder = data_dir();
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) {
-    return std::unexpected(path_text(folder) + ": " + os_error_text(error.value()));
+  if (auto made = create_folder_chain(folder); !made) {
+    return std::unexpected(path_text(folder) + ": " + made.error());
   }
   const std::string refused = "driver Loupedeck đã đang chạy (chỉ được một bản)";
   // Close-on-exec: a child program of the bridge must not keep the lock alive after it.
-  const int fd = open((folder / "loupedeck.lock").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) {
+  UniqueFd file(open((folder / "loupedeck.lock").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+  if (!file.is_open()) {
     return std::unexpected(refused);
   }
-  auto handle = std::make_unique<InstanceLock::Handle>(fd);
   // flock belongs to this open file description: a second open, in this process or another,
   // cannot take it while this one is held.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
     return std::unexpected(refused);
   }
-  return InstanceLock(std::move(handle));
+  return InstanceLock(std::move(file));
 }
 
 }  // namespace tavrick

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "desktop/console_output.h"
+#include "desktop/file_system.h"
 #include "desktop/log_file.h"
 
 namespace tavrick {

@@ -1,11 +1,13 @@
 #pragma once
-// The log file's platform half: folder chains and a shared, appending file handle.
+// The log file's platform half: a shared, appending file handle.
 
 #include <expected>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "desktop/os_handle.h"
 
 namespace tavrick {
 
@@ -16,28 +18,17 @@ enum class LogOpen { append, truncate };
 /// to the current end of the file. Owns its handle; the owner serialises writes.
 class LogFile {
  public:
-  struct Handle;
-
   /// Opens `path` for writing, creating the file; `truncate` empties an existing one. The
   /// system's error text on failure.
   [[nodiscard]] static std::expected<LogFile, std::string> open(const std::filesystem::path& path,
                                                                 LogOpen mode);
 
-  LogFile(LogFile&&) noexcept;
-  LogFile& operator=(LogFile&&) noexcept;
-  ~LogFile();
-
   /// Writes all of `bytes` unbuffered, continuing after partial writes; errors are ignored.
   void write(std::string_view bytes);
 
  private:
-  explicit LogFile(std::unique_ptr<Handle> handle);
-  std::unique_ptr<Handle> m_handle;
+  explicit LogFile(UniqueFile file) : m_file(std::move(file)) {}
+  UniqueFile m_file;
 };
-
-/// Creates `folder` and every missing folder above it; success when it exists already as a
-/// folder. The system's error text on failure.
-[[nodiscard]] std::expected<void, std::string> create_folder_chain(
-    const std::filesystem::path& folder);
 
 }  // namespace tavrick

@@ -1,7 +1,6 @@
-// The log file on Linux: O_APPEND descriptors, mkdir chains.
+// The log file on Linux: O_APPEND descriptors.
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,19 +10,6 @@
 #include "desktop/log_file.h"
 
 namespace tavrick {
-
-struct LogFile::Handle {
-  int fd;
-  explicit Handle(int descriptor) : fd(descriptor) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { ::close(fd); }
-};
-
-LogFile::LogFile(std::unique_ptr<Handle> handle) : m_handle(std::move(handle)) {}
-LogFile::LogFile(LogFile&&) noexcept = default;
-LogFile& LogFile::operator=(LogFile&&) noexcept = default;
-LogFile::~LogFile() = default;
 
 std::expected<LogFile, std::string> LogFile::open(const std::filesystem::path& path, LogOpen mode) {
   int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
@@ -37,12 +23,12 @@ std::expected<LogFile, std::string> LogFile::open(const std::filesystem::path& p
   if (fd < 0) {
     return std::unexpected(last_os_error_text());
   }
-  return LogFile(std::make_unique<Handle>(fd));
+  return LogFile(UniqueFd(fd));
 }
 
 void LogFile::write(std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(m_handle->fd, bytes.data(), bytes.size());
+    const ssize_t written = ::write(m_file.get(), bytes.data(), bytes.size());
     if (written > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(written));
     } else if (written < 0 && errno == EINTR) {
@@ -51,35 +37,6 @@ void LogFile::write(std::string_view bytes) {
       return;
     }
   }
-}
-
-std::expected<void, std::string> create_folder_chain(const std::filesystem::path& folder) {
-  if (folder.empty()) {
-    return {};
-  }
-  if (::mkdir(folder.c_str(), 0755) == 0) {
-    return {};
-  }
-  const int error = errno;
-  struct stat info {};
-  if (error == EEXIST) {
-    if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-      return {};
-    }
-    return std::unexpected(os_error_text(ENOTDIR));
-  }
-  const std::filesystem::path parent = folder.parent_path();
-  if (error != ENOENT || parent.empty() || parent == folder) {
-    return std::unexpected(os_error_text(error));
-  }
-  if (auto made = create_folder_chain(parent); !made) {
-    return made;
-  }
-  // Another process may have made it since; EEXIST is then as good as success.
-  if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
-    return std::unexpected(last_os_error_text());
-  }
-  return {};
 }
 
 }  // namespace tavrick

@@ -13,6 +13,10 @@ namespace tavrick {
 /// cannot tell it. Any thread.
 [[nodiscard]] std::expected<std::filesystem::path, std::string> own_program_path();
 
+/// The file name of the program `name` on this platform: `name` itself on Linux, with ".exe"
+/// on Windows. Pure.
+[[nodiscard]] std::string program_file_name(std::string_view name);
+
 /// The file to start for the child program `name`. A name with a folder in it is taken as it is.
 /// A bare name is looked up in the running program's folder, then (Windows) the system folder
 /// and the Windows folder, then in each folder of PATH that is an absolute path; the current

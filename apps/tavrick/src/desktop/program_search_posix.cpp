@@ -55,6 +55,8 @@ std::expected<std::filesystem::path, std::string> own_program_path() {
   return program;
 }
 
+std::string program_file_name(std::string_view name) { return std::string(name); }
+
 std::expected<std::filesystem::path, std::string> find_program(std::string_view name) {
   if (name.find('/') != std::string_view::npos) {
     return std::filesystem::path(name);

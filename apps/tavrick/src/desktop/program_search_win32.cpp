@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "desktop/file_system.h"
 #include "desktop/os_error.h"
 #include "desktop/program_search.h"
 #include "desktop/text_convert.h"
@@ -69,11 +70,6 @@ std::vector<std::filesystem::path> search_folders() {
   return folders;
 }
 
-bool is_file(const std::filesystem::path& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 }  // namespace
 
 std::expected<std::filesystem::path, std::string> own_program_path() {
@@ -92,6 +88,8 @@ std::expected<std::filesystem::path, std::string> own_program_path() {
     buffer.resize(buffer.size() * 2);
   }
 }
+
+std::string program_file_name(std::string_view name) { return std::string(name) + ".exe"; }
 
 std::expected<std::filesystem::path, std::string> find_program(std::string_view name) {
   const std::u16string wide = utf16_from_utf8(name);

@@ -1,5 +1,7 @@
 #include "driver/ui_state.h"
 
+#include "link/json.h"
+
 namespace tavrick {
 namespace {
 
@@ -10,26 +12,6 @@ std::string string_member(const nlohmann::json& object, const char* name, const 
     return found->get<std::string>();
   }
   return fallback;
-}
-
-/// The member `name` of `object` when it is a whole number from 0 to 2^64 - 1, else nothing.
-/// The parser keeps non-negative integers unsigned, but a value built in code from a signed
-/// integer is signed; both count. Floats (even 3.0) and negative numbers do not.
-std::optional<std::uint64_t> id_member(const nlohmann::json& object, const char* name) {
-  const auto found = object.find(name);
-  if (found == object.end()) {
-    return std::nullopt;
-  }
-  if (found->is_number_unsigned()) {
-    return found->get<std::uint64_t>();
-  }
-  if (found->is_number_integer()) {
-    const auto value = found->get<std::int64_t>();
-    if (value >= 0) {
-      return static_cast<std::uint64_t>(value);
-    }
-  }
-  return std::nullopt;
 }
 
 }  // namespace

@@ -228,4 +228,21 @@ std::string json_text(const Json& value) {
   return out;
 }
 
+std::optional<std::uint64_t> id_member(const Json& object, std::string_view name) {
+  if (!object.is_object()) {
+    return std::nullopt;
+  }
+  const auto found = object.find(name);
+  if (found == object.end()) {
+    return std::nullopt;
+  }
+  if (found->is_number_unsigned()) {
+    return found->get<std::uint64_t>();
+  }
+  if (found->is_number_integer() && found->get<std::int64_t>() >= 0) {
+    return static_cast<std::uint64_t>(found->get<std::int64_t>());
+  }
+  return std::nullopt;
+}
+
 }  // namespace tavrick

@@ -1,6 +1,7 @@
 #pragma once
 // JSON values of the control port: parsing one line and writing the compact text.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,5 +28,11 @@ void append_json_string(std::string& out, std::string_view text);
 
 /// The compact text of `value`.
 [[nodiscard]] std::string json_text(const Json& value);
+
+/// The member `name` of `object` as an id: a whole number from 0 to 2^64 - 1. The parser keeps
+/// non-negative integers unsigned, but a value built in code from a signed integer is signed;
+/// both count. Nothing when `object` is no object or the member is missing, negative, a float
+/// (even 3.0) or of another type. Pure.
+[[nodiscard]] std::optional<std::uint64_t> id_member(const Json& object, std::string_view name);
 
 }  // namespace tavrick

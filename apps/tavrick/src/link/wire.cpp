@@ -33,22 +33,7 @@ std::string request_line(std::uint64_t id, std::string_view method, const Json& 
   return line;
 }
 
-std::optional<std::uint64_t> reply_id(const Json& reply) {
-  if (!reply.is_object()) {
-    return std::nullopt;
-  }
-  const auto id = reply.find("id");
-  if (id == reply.end()) {
-    return std::nullopt;
-  }
-  if (id->is_number_unsigned()) {
-    return id->get<std::uint64_t>();
-  }
-  if (id->is_number_integer() && id->get<std::int64_t>() >= 0) {
-    return static_cast<std::uint64_t>(id->get<std::int64_t>());
-  }
-  return std::nullopt;
-}
+std::optional<std::uint64_t> reply_id(const Json& reply) { return id_member(reply, "id"); }
 
 bool is_refusal(const Json& reply) {
   if (!reply.is_object()) {

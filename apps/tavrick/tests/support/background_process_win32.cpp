@@ -6,7 +6,7 @@
 namespace tavrick::test {
 
 struct BackgroundProcess::State {
-  HANDLE process = nullptr;
+  UniqueHandle process;
 };
 
 BackgroundProcess::BackgroundProcess(const std::filesystem::path& program,
@@ -19,16 +19,15 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program,
 
 BackgroundProcess::~BackgroundProcess() { kill(); }
 
-bool BackgroundProcess::started() const { return m_state->process != nullptr; }
+bool BackgroundProcess::started() const { return m_state->process.is_open(); }
 
 void BackgroundProcess::kill() {
-  if (m_state->process == nullptr) {
+  if (!m_state->process.is_open()) {
     return;
   }
-  TerminateProcess(m_state->process, 1);
-  WaitForSingleObject(m_state->process, INFINITE);
-  CloseHandle(m_state->process);
-  m_state->process = nullptr;
+  TerminateProcess(m_state->process.get(), 1);
+  WaitForSingleObject(m_state->process.get(), INFINITE);
+  m_state->process.reset();
 }
 
 }  // namespace tavrick::test

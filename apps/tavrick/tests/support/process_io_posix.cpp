@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "desktop/os_handle.h"
 #include "support/process_io.h"
 #include "support/scratch_folder.h"
 
@@ -86,28 +87,26 @@ ScopedEnv::~ScopedEnv() {
 
 struct StreamToFile::Saved {
   int fd;
-  int copy;
+  UniqueFd copy;
 };
 
 StreamToFile::StreamToFile(Stream stream, const std::filesystem::path& file) {
   const int fd = stream == Stream::out ? STDOUT_FILENO : STDERR_FILENO;
   std::fflush(nullptr);
-  m_saved = std::make_unique<Saved>(Saved{fd, dup(fd)});
-  const int target = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  dup2(target, fd);
-  ::close(target);
+  m_saved = std::make_unique<Saved>(Saved{fd, UniqueFd(dup(fd))});
+  const UniqueFd target(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+  dup2(target.get(), fd);
 }
 
 StreamToFile::~StreamToFile() {
   std::fflush(nullptr);
-  dup2(m_saved->copy, m_saved->fd);
-  ::close(m_saved->copy);
+  dup2(m_saved->copy.get(), m_saved->fd);
 }
 
 struct StreamToPipe::State {
   int fd;
-  int saved = -1;  ///< the stream's own descriptor while the pipe stands in for it
-  int read_end = -1;
+  UniqueFd saved{};  ///< the stream's own descriptor while the pipe stands in for it
+  UniqueFd read_end{};
 };
 
 StreamToPipe::StreamToPipe(Stream stream)
@@ -117,42 +116,36 @@ StreamToPipe::StreamToPipe(Stream stream)
   if (pipe(ends) != 0) {
     return;
   }
+  m_state->read_end.reset(ends[0]);
+  const UniqueFd write_end(ends[1]);
   fcntl(ends[0], F_SETFD, FD_CLOEXEC);
   std::fflush(nullptr);
-  m_state->read_end = ends[0];
-  m_state->saved = fcntl(m_state->fd, F_DUPFD_CLOEXEC, 0);
-  dup2(ends[1], m_state->fd);
-  ::close(ends[1]);
+  m_state->saved.reset(fcntl(m_state->fd, F_DUPFD_CLOEXEC, 0));
+  dup2(write_end.get(), m_state->fd);
 }
 
-StreamToPipe::~StreamToPipe() {
-  restore();
-  if (m_state->read_end >= 0) {
-    ::close(m_state->read_end);
-  }
-}
+StreamToPipe::~StreamToPipe() { restore(); }
 
 void StreamToPipe::restore() {
-  if (m_state->saved >= 0) {
+  if (m_state->saved.is_open()) {
     std::fflush(nullptr);
-    dup2(m_state->saved, m_state->fd);
-    ::close(m_state->saved);
-    m_state->saved = -1;
+    dup2(m_state->saved.get(), m_state->fd);
+    m_state->saved.reset();
   }
 }
 
 std::optional<std::string> StreamToPipe::read_to_end(std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   std::string text;
-  while (m_state->read_end >= 0) {
+  while (m_state->read_end.is_open()) {
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd ready{.fd = m_state->read_end, .events = POLLIN, .revents = 0};
+    pollfd ready{.fd = m_state->read_end.get(), .events = POLLIN, .revents = 0};
     if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
       return std::nullopt;
     }
     char buffer[4096];
-    const ssize_t got = ::read(m_state->read_end, buffer, sizeof buffer);
+    const ssize_t got = ::read(m_state->read_end.get(), buffer, sizeof buffer);
     if (got <= 0) {
       return text;
     }

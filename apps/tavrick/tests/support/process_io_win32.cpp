@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "desktop/os_handle.h"
 #include "desktop/text_convert.h"
 #include "support/background_process.h"
 #include "support/process_io.h"
@@ -32,12 +33,12 @@ ProgramResult run_program(const std::filesystem::path& program,
     for (const auto& [name, value] : env) {
       scoped.push_back(std::make_unique<ScopedEnv>(name, value));
     }
-    if (const HANDLE process = start_with_output_files(program, args, out_file, err_file)) {
-      WaitForSingleObject(process, INFINITE);
+    const UniqueHandle process = start_with_output_files(program, args, out_file, err_file);
+    if (process.is_open()) {
+      WaitForSingleObject(process.get(), INFINITE);
       DWORD code = 0;
-      GetExitCodeProcess(process, &code);
+      GetExitCodeProcess(process.get(), &code);
       result.exit_code = static_cast<int>(code);
-      CloseHandle(process);
     }
   }
   result.out = read_file(out_file);
@@ -46,19 +47,19 @@ ProgramResult run_program(const std::filesystem::path& program,
 }
 
 std::size_t thread_count() {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) {
+  const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  if (!snapshot.is_open()) {
     return 0;
   }
   std::size_t count = 0;
   THREADENTRY32 entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+  for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+       more = Thread32Next(snapshot.get(), &entry)) {
     if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
       ++count;
     }
   }
-  CloseHandle(snapshot);
   return count;
 }
 
@@ -91,54 +92,48 @@ ScopedEnv::~ScopedEnv() {
 struct StreamToFile::Saved {
   DWORD which;
   HANDLE old;
-  HANDLE file;
+  UniqueHandle file;
 };
 
 StreamToFile::StreamToFile(Stream stream, const std::filesystem::path& file) {
   const DWORD which = stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
-  const HANDLE target = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  m_saved = std::make_unique<Saved>(Saved{which, GetStdHandle(which), target});
-  SetStdHandle(which, target);
+  UniqueHandle target(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  m_saved = std::make_unique<Saved>(Saved{which, GetStdHandle(which), std::move(target)});
+  SetStdHandle(which, m_saved->file.get());
 }
 
-StreamToFile::~StreamToFile() {
-  SetStdHandle(m_saved->which, m_saved->old);
-  CloseHandle(m_saved->file);
-}
+StreamToFile::~StreamToFile() { SetStdHandle(m_saved->which, m_saved->old); }
 
 struct StreamToPipe::State {
   DWORD which;
   HANDLE saved = nullptr;  ///< the stream's own handle while the pipe stands in for it
-  HANDLE write_end = nullptr;
-  HANDLE read_end = nullptr;
+  UniqueHandle write_end{};
+  UniqueHandle read_end{};
 };
 
 StreamToPipe::StreamToPipe(Stream stream)
     : m_state(std::make_unique<State>(
           State{stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE})) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  if (!CreatePipe(&m_state->read_end, &m_state->write_end, &inherit, 0)) {
-    m_state->read_end = nullptr;
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) {
     return;
   }
-  SetHandleInformation(m_state->read_end, HANDLE_FLAG_INHERIT, 0);
+  m_state->read_end.reset(read_end);
+  m_state->write_end.reset(write_end);
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
   m_state->saved = GetStdHandle(m_state->which);
-  SetStdHandle(m_state->which, m_state->write_end);
+  SetStdHandle(m_state->which, write_end);
 }
 
-StreamToPipe::~StreamToPipe() {
-  restore();
-  if (m_state->read_end != nullptr) {
-    CloseHandle(m_state->read_end);
-  }
-}
+StreamToPipe::~StreamToPipe() { restore(); }
 
 void StreamToPipe::restore() {
-  if (m_state->write_end != nullptr) {
+  if (m_state->write_end.is_open()) {
     SetStdHandle(m_state->which, m_state->saved);
-    CloseHandle(m_state->write_end);
-    m_state->write_end = nullptr;
+    m_state->write_end.reset();
   }
 }
 
@@ -149,19 +144,19 @@ std::optional<std::string> StreamToPipe::read_to_end(std::chrono::milliseconds l
   // closed it.
   const auto drained = [&] {
     DWORD available = 0;
-    if (!PeekNamedPipe(m_state->read_end, nullptr, 0, nullptr, &available, nullptr)) {
+    if (!PeekNamedPipe(m_state->read_end.get(), nullptr, 0, nullptr, &available, nullptr)) {
       ended = GetLastError() == ERROR_BROKEN_PIPE;
       return true;
     }
     if (available > 0) {
       std::string piece(available, '\0');
       DWORD got = 0;
-      ReadFile(m_state->read_end, piece.data(), available, &got, nullptr);
+      ReadFile(m_state->read_end.get(), piece.data(), available, &got, nullptr);
       text.append(piece, 0, got);
     }
     return false;
   };
-  if (m_state->read_end == nullptr || !wait_until(drained, limit) || !ended) {
+  if (!m_state->read_end.is_open() || !wait_until(drained, limit) || !ended) {
     return std::nullopt;
   }
   return text;
