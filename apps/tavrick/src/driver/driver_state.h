@@ -11,7 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
+#include "bindings/control_map.h"
 #include "driver/clock.h"
 #include "driver/ui_state.h"
 

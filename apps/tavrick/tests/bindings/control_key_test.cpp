@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
 #include "bindings/control_key.h"
 
 namespace tavrick {
