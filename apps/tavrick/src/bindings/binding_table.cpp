@@ -12,7 +12,7 @@
 #include <span>
 #include <string_view>
 
-#include "bindings/binding_rows.h"
+#include "bindings/binding_table.h"
 
 namespace tavrick {
 namespace {
@@ -590,6 +590,6 @@ static_assert(std::size(k_rows) == 421);
 
 }  // namespace
 
-constexpr std::span<const Binding> k_binding_rows{k_rows};
+std::span<const Binding> binding_table() { return k_rows; }
 
 }  // namespace tavrick

@@ -1,9 +1,6 @@
-#include "bindings/binding.h"
-#include "bindings/binding_rows.h"
+#include "bindings/control_map.h"
 
 namespace tavrick {
-
-std::span<const Binding> binding_table() { return k_binding_rows; }
 
 ControlMap ControlMap::build(std::span<const Binding> table) {
   ControlMap map;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
 
 namespace tavrick {
 

@@ -43,33 +43,6 @@ constexpr std::array<std::string_view, 4> k_layer_titles = {"thường", "giữ 
 constexpr std::size_t k_label_width = 22;
 constexpr std::size_t k_action_width = 34;
 
-/// The four "/"-separated fields of a key; missing fields are empty.
-std::array<std::string_view, 4> key_fields(std::string_view key) {
-  std::array<std::string_view, 4> fields{};
-  for (std::string_view& field : fields) {
-    const std::size_t slash = key.find('/');
-    field = key.substr(0, slash);
-    if (slash == std::string_view::npos) {
-      break;
-    }
-    key.remove_prefix(slash + 1);
-  }
-  return fields;
-}
-
-/// A decimal number with one optional leading "+" that is at most `max`.
-std::optional<std::uint64_t> read_number(std::string_view text, std::uint64_t max) {
-  if (text.starts_with('+')) {
-    text.remove_prefix(1);
-  }
-  std::uint64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value > max) {
-    return std::nullopt;
-  }
-  return value;
-}
-
 void append_padded(std::string& out, std::string_view text, std::size_t width) {
   out += text;
   std::size_t count = 0;
@@ -82,9 +55,9 @@ void append_padded(std::string& out, std::string_view text, std::size_t width) {
 }
 
 std::string control_label(std::string_view key) {
-  const auto fields = key_fields(key);
-  const auto number = static_cast<std::uint8_t>(read_number(fields[3], 255).value_or(0));
-  if (fields[2] == "r") {
+  const KeyFieldReading reading = read_key_fields(key);
+  const std::uint8_t number = reading.number.value_or(0);
+  if (reading.kind == "r") {
     return "xoay " + knob_label(number).value_or("CC " + std::to_string(number));
   }
   return button_label(number).value_or("note " + std::to_string(number));
@@ -161,11 +134,9 @@ std::string map_listing(std::span<const Binding> table) {
     if (std::holds_alternative<Unsupported>(binding.action.value)) {
       ++unsupported;
     }
-    const auto fields = key_fields(binding.key);
-    const auto page = page_from_name(fields[0]);
-    const auto layer = read_number(fields[1], UINT64_MAX);
-    if (page && layer) {
-      groups[{static_cast<std::size_t>(*page), *layer}].push_back(&binding);
+    const KeyFieldReading reading = read_key_fields(binding.key);
+    if (reading.page && reading.layer) {
+      groups[{static_cast<std::size_t>(*reading.page), *reading.layer}].push_back(&binding);
     }
   }
 

@@ -30,7 +30,9 @@ struct ChildCommand {
 /// handle at all). The system's error text when it cannot start. Any thread.
 [[nodiscard]] std::expected<void, std::string> start_detached(const ChildCommand& command);
 
-/// "thoát với mã {code}": the text for a child that ended with another exit code than 0.
-[[nodiscard]] std::string exit_code_text(std::int32_t code);
+/// "thoát với mã {code}": the text for a child that ended with another exit code than 0. Pure.
+[[nodiscard]] inline std::string exit_code_text(std::int32_t code) {
+  return "thoát với mã " + std::to_string(code);
+}
 
 }  // namespace tavrick

@@ -47,7 +47,7 @@ void run_action(DriverState& state, const CropMove& action, std::int32_t detents
 void run_action(DriverState& state, const CropScale& action, std::int32_t detents,
                 std::string_view label);
 
-// Buttons: commands, toggles, presets, selection, focus (other_actions.cpp).
+// Buttons: commands, toggles, selection, focus, unsupported functions (button_actions.cpp).
 void run_action(DriverState& state, const Turn& action, std::int32_t detents,
                 std::string_view label);
 void run_action(DriverState& state, const Command& action, std::int32_t detents,
@@ -58,13 +58,15 @@ void run_action(DriverState& state, const ToggleFlag& action, std::int32_t deten
                 std::string_view label);
 void run_action(DriverState& state, const ToggleFilter& action, std::int32_t detents,
                 std::string_view label);
-void run_action(DriverState& state, const Preset& action, std::int32_t detents,
-                std::string_view label);
 void run_action(DriverState& state, const FocusApp& action, std::int32_t detents,
                 std::string_view label);
 void run_action(DriverState& state, const SelectOnlyCurrent& action, std::int32_t detents,
                 std::string_view label);
 void run_action(DriverState& state, const Unsupported& action, std::int32_t detents,
+                std::string_view label);
+
+// Presets by position (preset_actions.cpp).
+void run_action(DriverState& state, const Preset& action, std::int32_t detents,
                 std::string_view label);
 
 }  // namespace tavrick

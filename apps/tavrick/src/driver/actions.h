@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "bindings/binding.h"
+#include "bindings/action.h"
 #include "driver/driver_state.h"
 
 namespace tavrick {

@@ -7,11 +7,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
+#include "bindings/control_map.h"
 #include "desktop/clock.h"
 #include "driver/ui_state.h"
 
@@ -36,8 +38,11 @@ struct MaskCache {
 
 struct DriverState {
   /// DriverState::new: initial values and a control map built from the whole binding table.
-  /// `clock` must outlive the state; tests pass a clock they move by hand.
-  explicit DriverState(std::shared_ptr<Link> link, const Clock& clock = steady_clock());
+  /// `monotonic` must outlive the state; tests pass a clock they move by hand.
+  explicit DriverState(std::shared_ptr<Link> shared_link, const Clock& monotonic = steady_clock())
+      : control_map(ControlMap::build(binding_table())),
+        link(std::move(shared_link)),
+        clock(&monotonic) {}
 
   [[nodiscard]] Instant now() const { return clock->now(); }
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
 #include "bindings/control_key.h"
 #include "desktop/clock.h"
 #include "driver/control_event.h"

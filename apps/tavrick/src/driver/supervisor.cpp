@@ -11,7 +11,7 @@
 #include <thread>
 #include <utility>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
 #include "desktop/log.h"
 #include "desktop/port_env.h"
 #include "driver/event_loop.h"

@@ -11,52 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
 #include "bindings/control_key.h"
 
 namespace tavrick {
 namespace {
-
-/// The four fields of a key, or nothing when the key is not in the canonical form that
-/// control_key produces.
-struct KeyFields {
-  Page page;
-  Layer layer;
-  ControlKind kind;
-  std::uint8_t number;
-};
-
-std::optional<KeyFields> parse_key(std::string_view key) {
-  std::array<std::string_view, 4> fields;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    const std::size_t slash = i + 1 < fields.size() ? key.find('/', start) : key.size();
-    if (slash == std::string_view::npos) {
-      return std::nullopt;
-    }
-    fields[i] = key.substr(start, slash - start);
-    start = slash + 1;
-  }
-  const std::optional<Page> page = page_from_name(fields[0]);
-  unsigned layer = 0;
-  unsigned number = 0;
-  const auto layer_read =
-      std::from_chars(fields[1].data(), fields[1].data() + fields[1].size(), layer);
-  const auto number_read =
-      std::from_chars(fields[3].data(), fields[3].data() + fields[3].size(), number);
-  if (!page || layer_read.ec != std::errc{} || number_read.ec != std::errc{} || layer > 255 ||
-      number > 255 || (fields[2] != "r" && fields[2] != "p")) {
-    return std::nullopt;
-  }
-  const KeyFields parsed{*page, static_cast<Layer>(layer),
-                         fields[2] == "r" ? ControlKind::rotation : ControlKind::press,
-                         static_cast<std::uint8_t>(number)};
-  // Round trip: rejects leading zeros, signs and trailing text.
-  if (control_key(parsed.page, parsed.layer, parsed.kind, parsed.number) != key) {
-    return std::nullopt;
-  }
-  return parsed;
-}
 
 std::string number_text(double value) {
   std::array<char, 32> buffer{};
@@ -143,7 +102,7 @@ TEST_F(BindingTableTest, EveryKeyIsCanonicalAndRowsAreInTableOrder) {
   // key can occur twice either.
   std::optional<std::tuple<Page, Layer, int, int>> previous;
   for (const Binding& b : table) {
-    const std::optional<KeyFields> fields = parse_key(b.key);
+    const std::optional<ControlKeyFields> fields = parse_control_key(b.key);
     ASSERT_TRUE(fields) << b.key;
     const auto place =
         std::tuple(fields->page, fields->layer, fields->kind == ControlKind::rotation ? 0 : 1,
@@ -198,7 +157,7 @@ TEST_F(BindingTableTest, RowCountsPerSection) {
 
   std::map<std::tuple<Page, Layer, ControlKind>, int> counted;
   for (const Binding& b : table) {
-    const std::optional<KeyFields> fields = parse_key(b.key);
+    const std::optional<ControlKeyFields> fields = parse_control_key(b.key);
     ASSERT_TRUE(fields) << b.key;
     ++counted[{fields->page, fields->layer, fields->kind}];
   }
@@ -383,7 +342,7 @@ TEST_F(BindingTableTest, ColourRunsFollowTheColourOrder) {
 TEST_F(BindingTableTest, EveryParameterKnobHasAResetPressOfTheSameName) {
   int pairs = 0;
   for (const Binding& b : table) {
-    const std::optional<KeyFields> fields = parse_key(b.key);
+    const std::optional<ControlKeyFields> fields = parse_control_key(b.key);
     ASSERT_TRUE(fields);
     std::string expected_reset;
     if (const auto* a = std::get_if<Adjust>(&b.action.value)) {
@@ -439,7 +398,7 @@ TEST_F(BindingTableTest, PresetRowsUseSixteenNamesAndSlots) {
       continue;
     }
     ++rows;
-    const std::optional<KeyFields> fields = parse_key(b.key);
+    const std::optional<ControlKeyFields> fields = parse_control_key(b.key);
     ASSERT_TRUE(fields);
     EXPECT_TRUE(fields->page == Page::loupe || fields->page == Page::library) << b.key;
     EXPECT_EQ(fields->kind, ControlKind::press) << b.key;

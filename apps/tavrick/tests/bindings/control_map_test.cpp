@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
+#include "bindings/control_map.h"
 
 namespace tavrick {
 namespace {

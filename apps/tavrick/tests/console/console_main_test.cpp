@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
 #include "console/commands.h"
 #include "desktop/instance_lock.h"
 #include "support/process_io.h"

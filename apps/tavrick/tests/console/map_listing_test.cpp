@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
 #include "console/commands.h"
 
 namespace tavrick {

@@ -202,7 +202,7 @@ TEST_F(LogTest, TwoThreadsNeverMixTheirLines) {
   const std::string payload(300, '#');
   auto writer = [&](char name) {
     for (int i = 0; i < k_lines; ++i) {
-      log_line(std::string(1, name) + std::to_string(i) + payload);
+      log_line(std::string(1, name).append(std::to_string(i)).append(payload));
     }
   };
   std::thread a(writer, 'a');
@@ -214,7 +214,7 @@ TEST_F(LogTest, TwoThreadsNeverMixTheirLines) {
   ASSERT_EQ(lines.size(), 2u * k_lines);
   int next[2] = {0, 0};
   for (const auto& line : lines) {
-    const std::string text = split_stamp(line).second;
+    const auto [seconds, text] = split_stamp(line);
     ASSERT_TRUE(text.starts_with('a') || text.starts_with('b')) << text;
     ASSERT_TRUE(text.ends_with(payload)) << text;
     const int which = text[0] - 'a';

@@ -19,7 +19,7 @@ using CropActionsTest = ActionTest;
 // A develop.get result holding the crop rectangle whose edges x0, y0, x1, y1 are the JSON
 // numbers of `edges`, e.g. "0.25,0,1,0.5".
 Json crop_result(std::string_view edges) {
-  const Json numbers = *parse_json("[" + std::string(edges) + "]");
+  const Json numbers = *parse_json(std::string("[").append(edges).append("]"));
   Json rect = Json::object();
   rect["x0"] = numbers.at(0);
   rect["y0"] = numbers.at(1);

@@ -61,7 +61,7 @@ class EventLoopTest : public test::EngineTest {
 
   /// Waits until the simulator has received `count` requests of `command`.
   void await(std::string_view command, std::size_t count) {
-    const std::string needle = "\"" + std::string(command) + "\"";
+    const std::string needle = std::string("\"").append(command).append("\"");
     ASSERT_THAT(sim->wait_for_matching(needle, count, k_patience), SizeIs(Ge(count))) << command;
   }
 

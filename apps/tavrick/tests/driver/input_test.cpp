@@ -12,7 +12,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "bindings/binding.h"
+#include "bindings/binding_table.h"
+#include "bindings/control_map.h"
 #include "driver/control_event.h"
 #include "support/engine_fixture.h"
 

@@ -1,23 +1,14 @@
 #pragma once
-// Rows of the binding table and the lookup map built from them.
+// The lookup map from key text to a row of a binding table.
 
+#include <cstddef>
 #include <span>
 #include <string_view>
 #include <unordered_map>
 
-#include "bindings/action.h"
+#include "bindings/binding_table.h"
 
 namespace tavrick {
-
-/// One row of the binding table.
-struct Binding {
-  std::string_view key;            ///< the row's control key, e.g. "loupe/0/r/33"
-  std::string_view device_action;  ///< the control's function name on the surface side
-  Action action;
-};
-
-/// The 421 rows, static and immutable, in table order. Any thread may read them.
-[[nodiscard]] std::span<const Binding> binding_table();
 
 /// Map from key text to a row of a table; holds references only. Built and used on the
 /// event-loop thread.

@@ -1,11 +1,10 @@
-// Button actions: the knob-to-button adapter, fixed commands, flag and filter toggles, presets
-// by position, selection and the report of functions the application lacks.
+// Button actions: the knob-to-button adapter, fixed commands, flag and filter toggles,
+// selection, bringing the application forward and the report of functions the application lacks.
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "desktop/app_window.h"
 #include "desktop/log.h"
@@ -25,39 +24,6 @@ constexpr std::int64_t k_max_turn_presses = 5;
 // sent would report the old page.
 bool changes_ui(std::string_view method) {
   return method.starts_with("panel.") || method.starts_with("tool.") || method.starts_with("view.");
-}
-
-// A fetched preset list is used without asking again for this long (inclusive).
-constexpr std::chrono::seconds k_presets_fresh{30};
-
-bool is_true(const Json& preset, const char* name) {
-  auto found = preset.find(name);
-  return found != preset.end() && found->is_boolean() && found->get<bool>();
-}
-
-// The text ids of `list` in slot order: favourites, then own presets, then built-in ones, each
-// group in list order. Elements without a text id are skipped.
-std::vector<std::string> ordered_preset_ids(const Json& list) {
-  enum class Group { favourite, own, builtin };
-  auto group_of = [](const Json& preset) {
-    if (is_true(preset, "favorite")) {
-      return Group::favourite;
-    }
-    return is_true(preset, "builtin") ? Group::builtin : Group::own;
-  };
-  std::vector<std::string> ids;
-  for (Group pass : {Group::favourite, Group::own, Group::builtin}) {
-    for (const Json& preset : list) {
-      if (!preset.is_object() || group_of(preset) != pass) {
-        continue;
-      }
-      auto id = preset.find("id");
-      if (id != preset.end() && id->is_string()) {
-        ids.push_back(id->get<std::string>());
-      }
-    }
-  }
-  return ids;
 }
 
 }  // namespace
@@ -121,25 +87,6 @@ void run_action(DriverState& state, const ToggleFilter& action, std::int32_t, st
   }
   state.link->notify("library.filter", lenient_params(action.filter));
   state.active_filter = action.filter;
-}
-
-void run_action(DriverState& state, const Preset& action, std::int32_t, std::string_view) {
-  end_interaction(state);
-  if (!state.presets_fetched_at || state.now() - *state.presets_fetched_at > k_presets_fresh) {
-    // Anything but an array keeps the old list and time, so the next press asks again.
-    std::optional<Json> list = state.link->execute("presets.list", Json::object());
-    if (list && list->is_array()) {
-      state.presets = ordered_preset_ids(*list);
-      state.presets_fetched_at = state.now();
-    }
-  }
-  if (action.slot == 0 || action.slot > state.presets.size()) {
-    log_line("Preset ô " + std::to_string(action.slot) + ": Sorvic chưa có đủ preset");
-    return;
-  }
-  Json params = Json::object();
-  params["id"] = state.presets[action.slot - 1];
-  state.link->notify("preset.apply", std::move(params));
 }
 
 void run_action(DriverState& state, const SelectOnlyCurrent&, std::int32_t, std::string_view) {
