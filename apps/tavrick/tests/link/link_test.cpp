@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "desktop/thread_name.h"
 #include "driver/clock.h"
 #include "link/log.h"
 #include "link/reply_slot.h"
@@ -17,6 +18,7 @@
 #include "link/wire.h"
 #include "sorvic_sim/sorvic_sim.h"
 #include "support/background_process.h"
+#include "support/thread_names.h"
 
 namespace tavrick {
 namespace {
@@ -205,6 +207,32 @@ TEST_F(LinkTest, CallReturnsTheResultOfTheReply) {
   });
   EXPECT_FALSE(link->call("ui.inspect", Json::object(), k_patience).has_value());
   EXPECT_EQ(log.count_starting_with("✗ Sorvic báo lỗi: \"busy\""), 1u);
+}
+
+// The thread that reads the connection's replies carries a name: a refusal it logs shows it.
+TEST_F(LinkTest, RepliesAreReadOnAThreadNamedForIt) {
+  const auto link = Link::create(sim->port());
+  sim->set_responder("ui.inspect", [](const Json& request) -> std::optional<std::string> {
+    return "{\"id\":" + json_text(request["id"]) + ",\"ok\":false,\"error\":\"busy\"}";
+  });
+  std::mutex lock;
+  std::vector<std::string> refused_on;  // guarded by lock
+  set_log_capture([&](std::string_view line) {
+    if (line.starts_with("✗")) {
+      std::lock_guard guard(lock);
+      refused_on.push_back(this_thread_name());
+    }
+  });
+  // Nobody waits for the reply of a plain send: the reader logs its refusal itself.
+  EXPECT_TRUE(link->send("ui.inspect", Json::object()));
+  EXPECT_TRUE(test::wait_until(
+      [&] {
+        std::lock_guard guard(lock);
+        return !refused_on.empty();
+      },
+      k_patience));
+  set_log_capture({});
+  EXPECT_EQ(refused_on, std::vector<std::string>{test::expected_thread_name("link reader")});
 }
 
 TEST_F(LinkTest, IdsAdvanceAlsoWhenNoConnectionCouldBeMade) {
