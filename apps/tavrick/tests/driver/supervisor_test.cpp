@@ -70,7 +70,7 @@ struct SupervisorTest : testing::Test {
 
   tavrick::test::FakeMidiBackend backend;
   tavrick::test::FakeSleepClocks clocks;
-  tavrick::test::LogCapture log;
+  tavrick::test::LogCapture log{tavrick::test::Keep::all_but_connect_notices};
   bool event_loop_finished = false;
   std::optional<tavrick::DriverReceiver> receiver;
   std::optional<tavrick::Supervisor> supervisor;

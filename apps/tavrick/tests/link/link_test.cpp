@@ -18,6 +18,8 @@
 #include "link/wire.h"
 #include "sorvic_sim/sorvic_sim.h"
 #include "support/background_process.h"
+#include "support/log_capture.h"
+#include "support/manual_clock.h"
 #include "support/thread_names.h"
 
 namespace tavrick {
@@ -28,52 +30,9 @@ using namespace std::chrono_literals;
 /// Generous bound for things that happen at once on a working system; only a fault reaches it.
 constexpr auto k_patience = 10s;
 
-/// Collects log lines while it exists.
-class LogCapture {
- public:
-  LogCapture() {
-    set_log_capture([this](std::string_view line) {
-      {
-        std::lock_guard guard(m_lock);
-        m_lines.emplace_back(line);
-      }
-      m_added.notify_all();
-    });
-  }
-  ~LogCapture() { set_log_capture({}); }
-
-  std::vector<std::string> lines() {
-    std::lock_guard guard(m_lock);
-    return m_lines;
-  }
-
-  std::size_t count_starting_with(std::string_view prefix) {
-    const auto all = lines();
-    return static_cast<std::size_t>(std::count_if(
-        all.begin(), all.end(), [prefix](const std::string& l) { return l.starts_with(prefix); }));
-  }
-
- private:
-  std::mutex m_lock;
-  std::condition_variable m_added;
-  std::vector<std::string> m_lines;
-};
-
-class ManualClock final : public Clock {
- public:
-  Instant now() const override {
-    std::lock_guard guard(m_lock);
-    return m_now;
-  }
-  void advance(Millis step) {
-    std::lock_guard guard(m_lock);
-    m_now += step;
-  }
-
- private:
-  mutable std::mutex m_lock;
-  Instant m_now{};
-};
+using test::Keep;
+using test::LogCapture;
+using test::ManualClock;
 
 /// A port on which nobody listens (it was free a moment ago).
 std::uint16_t refused_port() {
@@ -176,7 +135,7 @@ struct LinkTest : testing::Test {
     return "→ đã nối Orvalen Sorvic ở 127.0.0.1:" + std::to_string(port);
   }
 
-  LogCapture log;
+  LogCapture log{Keep::all};
   std::unique_ptr<sorvic_sim::Simulator> sim;
 };
 
@@ -392,7 +351,7 @@ TEST_F(LinkTest, AHungConnectionIsReplacedAfterManyUnansweredCalls) {
 }
 
 struct LinkRawTest : testing::Test {
-  LogCapture log;
+  LogCapture log{Keep::all};
   RawPeer peer;
   std::shared_ptr<Link> link = Link::create(peer.port());
 
