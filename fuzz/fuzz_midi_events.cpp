@@ -28,19 +28,13 @@
 #include "driver/ui_state.h"
 #include "link/link.h"
 #include "desktop/log.h"
+#include "support/manual_clock.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-class ManualClock final : public tavrick::Clock {
- public:
-  tavrick::Instant now() const override { return m_now; }
-  void advance(tavrick::Millis by) { m_now += by; }
-
- private:
-  tavrick::Instant m_now = std::chrono::steady_clock::now();
-};
+using tavrick::test::ManualClock;
 
 // A port bound but not listening: connecting to it is refused at once, and nobody else can take
 // it while the fuzzer runs.

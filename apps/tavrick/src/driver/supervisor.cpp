@@ -14,6 +14,7 @@
 #include "bindings/binding_table.h"
 #include "desktop/log.h"
 #include "desktop/port_env.h"
+#include "desktop/thread_name.h"
 #include "driver/event_loop.h"
 #include "driver/open_matching.h"
 #include "link/link.h"
@@ -171,6 +172,7 @@ int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env, Driv
   auto [sender, receiver] = make_channel<DriverMessage>();
 
   std::thread([poller = std::move(parts.ui_poller), link, poller_sender = sender]() mutable {
+    name_this_thread("ui poller");
     poller(std::move(link), std::move(poller_sender));
   }).detach();
 
@@ -178,6 +180,7 @@ int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env, Driv
   auto event_loop_finished = std::make_shared<std::atomic<bool>>(false);
   std::thread([loop = std::move(parts.event_loop), link, receiver = std::move(receiver),
                event_loop_finished]() mutable {
+    name_this_thread("event loop");
     run_event_loop(loop, std::move(receiver), std::move(link), *event_loop_finished);
   }).detach();
 

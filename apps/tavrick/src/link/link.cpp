@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "desktop/thread_name.h"
 #include "desktop/clock.h"
 #include "desktop/log.h"
 #include "link/reply_slot.h"
@@ -83,6 +84,7 @@ void handle_reply_line(PendingTable& pending, std::uint64_t connection, std::str
 /// the connection, a read fails or the writer shuts the socket down.
 void read_replies(std::shared_ptr<Socket> socket, std::shared_ptr<PendingTable> pending,
                   std::shared_ptr<std::atomic<bool>> alive, std::uint64_t connection) {
+  name_this_thread("link reader");
   std::array<char, k_read_buffer_size> buffer{};
   LineSplitter splitter;
   const auto on_line = [&pending, connection](std::string_view line) {

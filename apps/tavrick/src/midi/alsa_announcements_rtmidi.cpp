@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "desktop/thread_name.h"
 #include "midi/alsa_announcements.h"
 
 namespace tavrick {
@@ -91,6 +92,7 @@ bool follow_alsa_announcements(std::function<void(const AlsaAnnouncement&)> hand
   }
   // Never joined: the thread waits for announcements as long as the process runs.
   std::thread([seq, handler = std::move(handler)] {
+    name_this_thread("alsa announce");
     while (true) {
       snd_seq_event_t* event = nullptr;
       const int read = snd_seq_event_input(seq, &event);

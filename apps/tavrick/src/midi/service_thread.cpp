@@ -3,6 +3,8 @@
 #include <deque>
 #include <thread>
 
+#include "desktop/thread_name.h"
+
 namespace tavrick {
 
 struct ServiceThread::Queue {
@@ -48,6 +50,7 @@ bool ServiceThread::enqueue(Job job, Start start) {
 namespace {
 
 void serve(std::shared_ptr<ServiceThread::Queue> queue) {
+  name_this_thread("midi service");
   std::unique_lock lock(queue->mutex);
   for (;;) {
     queue->ready.wait(lock, [&] { return !queue->jobs.empty() || queue->stopped; });

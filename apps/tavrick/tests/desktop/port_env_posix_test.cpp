@@ -9,6 +9,7 @@
 #include "desktop/log.h"
 #include "desktop/os_error.h"
 #include "desktop/port_env.h"
+#include "support/log_capture.h"
 #include "support/process_io.h"
 #include "support/scratch_folder.h"
 
@@ -20,12 +21,7 @@ namespace {
 struct PortEnvTest : testing::Test {
   test::ScratchFolder folder;
   test::ScopedEnv path{"PATH", folder.path().string()};
-  std::vector<std::string> lines;
-
-  PortEnvTest() {
-    set_log_capture([this](std::string_view line) { lines.emplace_back(line); });
-  }
-  ~PortEnvTest() override { set_log_capture({}); }
+  test::LogCapture log{test::Keep::all};
 
   void fake_program(const std::string& name, int exit_code) {
     const std::filesystem::path file = folder.path() / name;
@@ -43,9 +39,9 @@ TEST_F(PortEnvTest, StoredPortIsLoggedWithItsValue) {
   fake_program("setx", 0);
   set_port_env(65535);
   EXPECT_EQ(args_of("setx"), "SORVIC_CONTROL_PORT\n65535\n");
-  EXPECT_EQ(lines, std::vector<std::string>{
-                       "→ đã đặt SORVIC_CONTROL_PORT=65535 cho người dùng (Sorvic mở SAU lúc "
-                       "này sẽ tự bật cổng)"});
+  EXPECT_EQ(log.lines(), std::vector<std::string>{
+                             "→ đã đặt SORVIC_CONTROL_PORT=65535 cho người dùng (Sorvic mở SAU lúc "
+                             "này sẽ tự bật cổng)"});
 }
 
 TEST_F(PortEnvTest, FailuresAreLoggedAndNotReported) {
@@ -53,11 +49,12 @@ TEST_F(PortEnvTest, FailuresAreLoggedAndNotReported) {
   set_port_env(7980);
   std::filesystem::remove(folder.path() / "setx");
   set_port_env(1);
-  EXPECT_EQ(lines, (std::vector<std::string>{
-                       "! không đặt được SORVIC_CONTROL_PORT (thoát với mã 3) — mở Sorvic bằng "
-                       "--control 7980",
-                       "! không đặt được SORVIC_CONTROL_PORT (" + os_error_text(2) +
-                           ") — mở Sorvic bằng --control 1"}));
+  EXPECT_EQ(log.lines(),
+            (std::vector<std::string>{
+                "! không đặt được SORVIC_CONTROL_PORT (thoát với mã 3) — mở Sorvic bằng "
+                "--control 7980",
+                "! không đặt được SORVIC_CONTROL_PORT (" + os_error_text(2) +
+                    ") — mở Sorvic bằng --control 1"}));
 }
 
 TEST_F(PortEnvTest, FocusRunsPowerShellWithTheScriptAndLogsOnlyFailure) {
@@ -66,13 +63,13 @@ TEST_F(PortEnvTest, FocusRunsPowerShellWithTheScriptAndLogsOnlyFailure) {
   EXPECT_EQ(args_of("powershell"),
             "-NoProfile\n-NonInteractive\n-Command\n$null = (New-Object -ComObject "
             "WScript.Shell).AppActivate('Orvalen Sorvic')\n");
-  EXPECT_TRUE(lines.empty());
+  EXPECT_TRUE(log.lines().empty());
 
   fake_program("powershell", 1);
   focus_app_window();
   std::filesystem::remove(folder.path() / "powershell");
   focus_app_window();
-  EXPECT_EQ(lines,
+  EXPECT_EQ(log.lines(),
             (std::vector<std::string>{"! không đưa được Sorvic lên trước: thoát với mã 1",
                                       "! không đưa được Sorvic lên trước: " + os_error_text(2)}));
 }

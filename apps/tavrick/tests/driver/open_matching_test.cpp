@@ -17,7 +17,7 @@ using tavrick::EventKind;
 
 struct OpenMatchingTest : testing::Test {
   tavrick::test::FakeMidiBackend backend;
-  tavrick::test::LogCapture log;
+  tavrick::test::LogCapture log{tavrick::test::Keep::all_but_connect_notices};
 };
 
 TEST_F(OpenMatchingTest, OpensEveryMatchingPortInDeviceOrder) {

@@ -14,11 +14,13 @@
 #include <variant>
 #include <vector>
 
+#include "desktop/thread_name.h"
 #include "desktop/log.h"
 #include "support/engine_fixture.h"
 #include "support/fake_midi_backend.h"
 #include "support/fake_sleep_clocks.h"
 #include "support/scratch_folder.h"
+#include "support/thread_names.h"
 
 namespace {
 
@@ -68,7 +70,7 @@ struct SupervisorTest : testing::Test {
 
   tavrick::test::FakeMidiBackend backend;
   tavrick::test::FakeSleepClocks clocks;
-  tavrick::test::LogCapture log;
+  tavrick::test::LogCapture log{tavrick::test::Keep::all_but_connect_notices};
   bool event_loop_finished = false;
   std::optional<tavrick::DriverReceiver> receiver;
   std::optional<tavrick::Supervisor> supervisor;
@@ -353,6 +355,34 @@ TEST(RunDriverTest, AnyEndOfTheEventLoopIsReportedAndEndsTheRunWith1) {
         << c.what << ":\n"
         << log;
   }
+}
+
+// The poller and the event loop each run on a thread of their own, named for what it does.
+TEST(RunDriverTest, ThePollerAndTheEventLoopRunOnThreadsNamedForThem) {
+  const tavrick::test::ScratchFolder folder;
+  ASSERT_TRUE(tavrick::set_log_file(folder.path() / "loupedeck.log").has_value());
+  tavrick::test::FakeMidiBackend backend;
+  backend.set_ports({});
+  // The poller thread is never joined: its name comes back through a promise the thread holds.
+  auto poller_name = std::make_shared<std::promise<std::string>>();
+  std::future<std::string> poller_named = poller_name->get_future();
+  std::string loop_name;
+  const int code = tavrick::run_driver(
+      1, "loupedeck", tavrick::SetEnv::no,
+      {.backend = &backend,
+       .ui_poller =
+           [poller_name](std::shared_ptr<tavrick::Link>, tavrick::DriverSender) {
+             poller_name->set_value(tavrick::this_thread_name());
+           },
+       .event_loop =
+           [&loop_name](tavrick::DriverReceiver, std::shared_ptr<tavrick::Link>) {
+             loop_name = tavrick::this_thread_name();
+           }});
+  tavrick::clear_log_file();
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(loop_name, tavrick::test::expected_thread_name("event loop"));
+  ASSERT_EQ(poller_named.wait_for(k_wait_bound), std::future_status::ready);
+  EXPECT_EQ(poller_named.get(), tavrick::test::expected_thread_name("ui poller"));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "link/reply_slot.h"
 #include "link/socket.h"
 #include "support/background_process.h"
+#include "support/log_capture.h"
 #include "support/process_io.h"
 
 namespace tavrick {
@@ -71,33 +72,19 @@ class HungPeer {
   std::thread m_thread;
 };
 
-/// Counts the log lines equal to a text while it lives.
-class LineCounter {
- public:
-  explicit LineCounter(std::string text) : m_text(std::move(text)) {
-    set_log_capture([this](std::string_view line) { m_count += line == m_text ? 1 : 0; });
-  }
-  LineCounter(const LineCounter&) = delete;
-  LineCounter& operator=(const LineCounter&) = delete;
-  ~LineCounter() { set_log_capture({}); }
-  [[nodiscard]] int count() const { return m_count.load(); }
-
- private:
-  const std::string m_text;
-  std::atomic<int> m_count{0};
-};
-
 // Requests that stay unanswered replace the connection once per 4,096, not once per request:
 // 10,000 of them make three connections, and the readers of the replaced ones do not pile up.
 TEST(LinkHungPeerTest, AnApplicationThatNeverAnswersCostsOneConnectionPer4096Requests) {
   HungPeer peer;
-  const LineCounter connected("→ đã nối Orvalen Sorvic ở 127.0.0.1:" + std::to_string(peer.port()));
+  const test::LogCapture log(test::Keep::all);
+  const std::string connected =
+      "→ đã nối Orvalen Sorvic ở 127.0.0.1:" + std::to_string(peer.port());
   const std::size_t threads_before = test::thread_count();
   const auto link = Link::create(peer.port());
   for (int i = 0; i < 10'000; ++i) {
     ASSERT_TRUE(link->send("ui.inspect", Json::object(), std::make_shared<ReplySlot>())) << i;
   }
-  EXPECT_EQ(connected.count(), 3);
+  EXPECT_EQ(log.count_of(connected), 3u);
   EXPECT_TRUE(test::wait_until([&] { return peer.connections() >= 3; }));
   EXPECT_EQ(peer.connections(), 3u);
   // One reader thread per connection at most, however the replaced ones end.

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "desktop/thread_name.h"
 #include "desktop/clock.h"
 #include "desktop/log.h"
 #include "link/reply_slot.h"
@@ -17,6 +18,9 @@
 #include "link/wire.h"
 #include "sorvic_sim/sorvic_sim.h"
 #include "support/background_process.h"
+#include "support/log_capture.h"
+#include "support/manual_clock.h"
+#include "support/thread_names.h"
 
 namespace tavrick {
 namespace {
@@ -26,52 +30,9 @@ using namespace std::chrono_literals;
 /// Generous bound for things that happen at once on a working system; only a fault reaches it.
 constexpr auto k_patience = 10s;
 
-/// Collects log lines while it exists.
-class LogCapture {
- public:
-  LogCapture() {
-    set_log_capture([this](std::string_view line) {
-      {
-        std::lock_guard guard(m_lock);
-        m_lines.emplace_back(line);
-      }
-      m_added.notify_all();
-    });
-  }
-  ~LogCapture() { set_log_capture({}); }
-
-  std::vector<std::string> lines() {
-    std::lock_guard guard(m_lock);
-    return m_lines;
-  }
-
-  std::size_t count_starting_with(std::string_view prefix) {
-    const auto all = lines();
-    return static_cast<std::size_t>(std::count_if(
-        all.begin(), all.end(), [prefix](const std::string& l) { return l.starts_with(prefix); }));
-  }
-
- private:
-  std::mutex m_lock;
-  std::condition_variable m_added;
-  std::vector<std::string> m_lines;
-};
-
-class ManualClock final : public Clock {
- public:
-  Instant now() const override {
-    std::lock_guard guard(m_lock);
-    return m_now;
-  }
-  void advance(Millis step) {
-    std::lock_guard guard(m_lock);
-    m_now += step;
-  }
-
- private:
-  mutable std::mutex m_lock;
-  Instant m_now{};
-};
+using test::Keep;
+using test::LogCapture;
+using test::ManualClock;
 
 /// A port on which nobody listens (it was free a moment ago).
 std::uint16_t refused_port() {
@@ -174,7 +135,7 @@ struct LinkTest : testing::Test {
     return "→ đã nối Orvalen Sorvic ở 127.0.0.1:" + std::to_string(port);
   }
 
-  LogCapture log;
+  LogCapture log{Keep::all};
   std::unique_ptr<sorvic_sim::Simulator> sim;
 };
 
@@ -205,6 +166,32 @@ TEST_F(LinkTest, CallReturnsTheResultOfTheReply) {
   });
   EXPECT_FALSE(link->call("ui.inspect", Json::object(), k_patience).has_value());
   EXPECT_EQ(log.count_starting_with("✗ Sorvic báo lỗi: \"busy\""), 1u);
+}
+
+// The thread that reads the connection's replies carries a name: a refusal it logs shows it.
+TEST_F(LinkTest, RepliesAreReadOnAThreadNamedForIt) {
+  const auto link = Link::create(sim->port());
+  sim->set_responder("ui.inspect", [](const Json& request) -> std::optional<std::string> {
+    return "{\"id\":" + json_text(request["id"]) + ",\"ok\":false,\"error\":\"busy\"}";
+  });
+  std::mutex lock;
+  std::vector<std::string> refused_on;  // guarded by lock
+  set_log_capture([&](std::string_view line) {
+    if (line.starts_with("✗")) {
+      std::lock_guard guard(lock);
+      refused_on.push_back(this_thread_name());
+    }
+  });
+  // Nobody waits for the reply of a plain send: the reader logs its refusal itself.
+  EXPECT_TRUE(link->send("ui.inspect", Json::object()));
+  EXPECT_TRUE(test::wait_until(
+      [&] {
+        std::lock_guard guard(lock);
+        return !refused_on.empty();
+      },
+      k_patience));
+  set_log_capture({});
+  EXPECT_EQ(refused_on, std::vector<std::string>{test::expected_thread_name("link reader")});
 }
 
 TEST_F(LinkTest, IdsAdvanceAlsoWhenNoConnectionCouldBeMade) {
@@ -364,7 +351,7 @@ TEST_F(LinkTest, AHungConnectionIsReplacedAfterManyUnansweredCalls) {
 }
 
 struct LinkRawTest : testing::Test {
-  LogCapture log;
+  LogCapture log{Keep::all};
   RawPeer peer;
   std::shared_ptr<Link> link = Link::create(peer.port());
 

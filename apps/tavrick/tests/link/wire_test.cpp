@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/log.h"
+#include "support/log_capture.h"
 
 namespace tavrick {
 namespace {
@@ -68,11 +68,7 @@ TEST(ReplyId, AcceptsOnlyNonNegativeIntegers) {
 }
 
 struct WireLog : testing::Test {
-  std::vector<std::string> lines;
-  void SetUp() override {
-    set_log_capture([this](std::string_view line) { lines.emplace_back(line); });
-  }
-  void TearDown() override { set_log_capture({}); }
+  test::LogCapture log{test::Keep::all};
 };
 
 TEST_F(WireLog, JudgesRepliesAndLogsEachRefusalOnce) {
@@ -95,16 +91,16 @@ TEST_F(WireLog, JudgesRepliesAndLogsEachRefusalOnce) {
       {R"([1])", std::nullopt, std::nullopt},                              // not an object
   };
   for (const Case& c : cases) {
-    lines.clear();
+    (void)log.take();
     const auto result = judge_reply(*parse_json(c.reply));
     ASSERT_EQ(result.has_value(), c.result.has_value()) << c.reply;
     if (result) {
       EXPECT_EQ(json_text(*result), *c.result) << c.reply;
     }
     if (c.logged) {
-      EXPECT_EQ(lines, std::vector<std::string>{std::string(*c.logged)}) << c.reply;
+      EXPECT_EQ(log.lines(), std::vector<std::string>{std::string(*c.logged)}) << c.reply;
     } else {
-      EXPECT_TRUE(lines.empty()) << c.reply;
+      EXPECT_TRUE(log.lines().empty()) << c.reply;
     }
   }
 }

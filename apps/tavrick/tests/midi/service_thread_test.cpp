@@ -6,7 +6,11 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <string>
 #include <thread>
+
+#include "desktop/thread_name.h"
+#include "support/thread_names.h"
 
 namespace tavrick {
 namespace {
@@ -55,6 +59,12 @@ TEST_F(ServiceThreadTest, ReturnsTheValueOfAJobThatAnswersInTime) {
   EXPECT_EQ(service.call<int>([] { return 7; }, Start::when_idle, k_patience), 7);
   EXPECT_EQ(service.call<int>([] { return 8; }, Start::in_turn, k_patience), 8);
   EXPECT_NE(service_id(), std::this_thread::get_id());
+}
+
+TEST_F(ServiceThreadTest, JobsRunOnAThreadNamedForTheService) {
+  EXPECT_EQ(
+      service.call<std::string>([] { return this_thread_name(); }, Start::in_turn, k_patience),
+      test::expected_thread_name("midi service"));
 }
 
 TEST_F(ServiceThreadTest, ACallerStopsWaitingAfterItsBoundAndNoNewJobStartsMeanwhile) {

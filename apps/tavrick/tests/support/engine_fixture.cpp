@@ -12,7 +12,6 @@ namespace tavrick::test {
 namespace {
 
 constexpr std::string_view k_sync_method = "test.sync";
-constexpr std::string_view k_connected_notice = "→ đã nối ";
 constexpr std::chrono::seconds k_patience{10};
 
 std::unique_ptr<sorvic_sim::Simulator> start_simulator() {
@@ -25,38 +24,6 @@ std::unique_ptr<sorvic_sim::Simulator> start_simulator() {
 }
 
 }  // namespace
-
-ManualClock::ManualClock() : m_now(std::chrono::steady_clock::now()) {}
-
-Instant ManualClock::now() const { return m_now.load(); }
-
-void ManualClock::advance(Instant::duration by) {
-  Instant current = m_now.load();
-  while (!m_now.compare_exchange_weak(current, current + by)) {
-  }
-}
-
-LogCapture::LogCapture() {
-  set_log_capture([this](std::string_view line) {
-    if (line.starts_with(k_connected_notice)) {
-      return;
-    }
-    std::lock_guard lock(m_mutex);
-    m_lines.emplace_back(line);
-  });
-}
-
-LogCapture::~LogCapture() { set_log_capture({}); }
-
-std::vector<std::string> LogCapture::lines() const {
-  std::lock_guard lock(m_mutex);
-  return m_lines;
-}
-
-std::vector<std::string> LogCapture::take() {
-  std::lock_guard lock(m_mutex);
-  return std::exchange(m_lines, {});
-}
 
 EngineTest::EngineTest()
     : sim(start_simulator()), link(Link::create(sim->port())), state(link, clock) {

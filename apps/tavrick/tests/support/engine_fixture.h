@@ -16,39 +16,10 @@
 #include "driver/driver_state.h"
 #include "link/link.h"
 #include "sorvic_sim/sorvic_sim.h"
+#include "support/log_capture.h"
+#include "support/manual_clock.h"
 
 namespace tavrick::test {
-
-/// A monotonic clock that moves only when told to. Starts at the real clock's present. Any
-/// thread may read or move it.
-class ManualClock final : public Clock {
- public:
-  ManualClock();
-  [[nodiscard]] Instant now() const override;
-  void advance(Instant::duration by);
-
- private:
-  std::atomic<Instant> m_now;
-};
-
-/// Collects every log line while it lives (installed with set_log_capture, removed at the end).
-/// The link's own notice of a new connection is left out, since tests connect lazily.
-class LogCapture {
- public:
-  LogCapture();
-  ~LogCapture();
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  /// The lines so far, in order.
-  [[nodiscard]] std::vector<std::string> lines() const;
-  /// The lines so far; forgets them.
-  [[nodiscard]] std::vector<std::string> take();
-
- private:
-  mutable std::mutex m_mutex;
-  std::vector<std::string> m_lines;  // guarded by m_mutex
-};
 
 /// A simulator on a free port, a fresh Link to it, a manual clock, captured log lines and a
 /// driver state on that link and clock.
@@ -65,7 +36,7 @@ class EngineTest : public ::testing::Test {
   [[nodiscard]] static std::vector<std::string> commands(const std::vector<std::string>& lines);
 
   ManualClock clock;
-  LogCapture log;
+  LogCapture log{Keep::all_but_connect_notices};
   std::unique_ptr<sorvic_sim::Simulator> sim;
   std::shared_ptr<Link> link;
   DriverState state;
