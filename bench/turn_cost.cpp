@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "benchmarks.h"
+#include "desktop/log.h"
 #include "driver/control_event.h"
 #include "driver/driver_state.h"
 #include "driver/input.h"
 #include "link/link.h"
-#include "desktop/log.h"
 
 namespace {
 

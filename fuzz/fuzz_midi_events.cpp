@@ -20,14 +20,14 @@
 #include <span>
 #include <string_view>
 
-#include "driver/actions.h"
 #include "desktop/clock.h"
+#include "desktop/log.h"
+#include "driver/actions.h"
 #include "driver/control_event.h"
 #include "driver/driver_state.h"
 #include "driver/input.h"
 #include "driver/ui_state.h"
 #include "link/link.h"
-#include "desktop/log.h"
 #include "support/manual_clock.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "link/json.h"
 #include "desktop/log.h"
+#include "link/json.h"
 #include "link/wire.h"
 
 namespace {

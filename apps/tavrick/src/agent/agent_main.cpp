@@ -7,8 +7,8 @@
 #include "console/options.h"
 #include "desktop/data_dir.h"
 #include "desktop/instance_lock.h"
-#include "driver/supervisor.h"
 #include "desktop/log.h"
+#include "driver/supervisor.h"
 
 namespace tavrick {
 

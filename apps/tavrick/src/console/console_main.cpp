@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "console/commands.h"
-#include "desktop/console_output.h"
 #include "console/options.h"
 #include "desktop/agent_install.h"
+#include "desktop/console_output.h"
 #include "desktop/instance_lock.h"
 #include "driver/supervisor.h"
 

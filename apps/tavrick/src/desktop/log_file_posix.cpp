@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <utility>
 
-#include "desktop/os_error.h"
 #include "desktop/log_file.h"
+#include "desktop/os_error.h"
 
 namespace tavrick {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "desktop/os_error.h"
 #include "desktop/log_file.h"
+#include "desktop/os_error.h"
 
 namespace tavrick {
 

@@ -3,8 +3,8 @@
 
 #include <variant>
 
-#include "driver/channel.h"
 #include "desktop/clock.h"
+#include "driver/channel.h"
 #include "driver/control_event.h"
 #include "driver/ui_state.h"
 

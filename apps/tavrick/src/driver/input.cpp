@@ -9,10 +9,10 @@
 #include <variant>
 #include <vector>
 
+#include "desktop/log.h"
 #include "driver/actions.h"
 #include "driver/labels.h"
 #include "driver/ui_state.h"
-#include "desktop/log.h"
 
 namespace tavrick {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string>
 
+#include "desktop/log.h"
 #include "driver/action_steps.h"
 #include "driver/actions.h"
 #include "link/link.h"
-#include "desktop/log.h"
 
 namespace tavrick {
 

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "desktop/log.h"
 #include "driver/action_steps.h"
 #include "driver/actions.h"
 #include "link/link.h"
-#include "desktop/log.h"
 
 namespace tavrick {
 

@@ -9,9 +9,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "desktop/thread_name.h"
 #include "desktop/clock.h"
 #include "desktop/log.h"
+#include "desktop/thread_name.h"
 #include "link/reply_slot.h"
 #include "link/socket.h"
 #include "link/wire.h"

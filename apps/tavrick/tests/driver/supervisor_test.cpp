@@ -14,8 +14,8 @@
 #include <variant>
 #include <vector>
 
-#include "desktop/thread_name.h"
 #include "desktop/log.h"
+#include "desktop/thread_name.h"
 #include "support/engine_fixture.h"
 #include "support/fake_midi_backend.h"
 #include "support/fake_sleep_clocks.h"

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "link/link.h"
 #include "desktop/log.h"
+#include "link/link.h"
 #include "link/reply_slot.h"
 #include "link/socket.h"
 #include "support/background_process.h"

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "desktop/thread_name.h"
 #include "desktop/clock.h"
 #include "desktop/log.h"
+#include "desktop/thread_name.h"
 #include "link/reply_slot.h"
 #include "link/socket.h"
 #include "link/wire.h"

@@ -25,8 +25,8 @@
 #include <thread>
 #include <vector>
 
-#include "desktop/console_output.h"
 #include "desktop/child_process.h"
+#include "desktop/console_output.h"
 #include "desktop/data_dir.h"
 #include "desktop/program_search.h"
 
