@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "bindings/binding_table.h"
+#include "driver/control_event.h"
 
 namespace tavrick {
 
@@ -21,5 +22,10 @@ namespace tavrick {
 /// `watch`: prints every turn, press and release of the matching ports; returns 1 when they
 /// cannot be opened, otherwise never returns.
 [[nodiscard]] int watch_command(std::string_view source);
+
+/// The line that `watch` prints for one surface event: "NÚM  CC {n} {label}  delta {±d}" for a
+/// turn, "NÚT  note {n} {label}  ↓" / "↑" for a press / release; an unknown control has an empty
+/// label. Pure; any thread.
+[[nodiscard]] std::string watch_line(const ControlEvent& event);
 
 }  // namespace tavrick

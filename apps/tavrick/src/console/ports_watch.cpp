@@ -4,7 +4,6 @@
 #include <variant>
 
 #include "console/commands.h"
-#include "console/watch_line.h"
 #include "desktop/console_output.h"
 #include "desktop/log.h"
 #include "driver/labels.h"

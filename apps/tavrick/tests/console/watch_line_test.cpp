@@ -1,4 +1,4 @@
-#include "console/watch_line.h"
+#include "console/commands.h"
 
 #include <gtest/gtest.h>
 
