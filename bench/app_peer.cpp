@@ -1,34 +1,44 @@
 #include "app_peer.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "bench_util.h"
+#include "link/socket.h"
 
 namespace bench {
 
 namespace {
 
+/// How long a waiting thread goes without looking for a fault to play or the end. Bytes from the
+/// bridge end a wait at once; only the faults and the end wait up to this.
+constexpr std::int64_t k_tick_ns = 10'000'000;
+
+std::chrono::milliseconds wait_for(std::int64_t ns) {
+  return std::chrono::milliseconds(std::max<std::int64_t>(0, (ns + 999'999) / 1'000'000));
+}
+
+/// One connection, served by a thread of its own.
 struct Client {
-  int fd = -1;
+  tavrick::Socket socket;
   std::uint32_t epoch = 0;
+  std::atomic<bool> close_requested{false};  ///< half a line, then the end (a fault)
+  std::atomic<bool> done{false};             ///< the thread has closed the socket
+  std::thread thread;                        ///< joined by the accepting thread or the end
+
+  // The client's thread alone.
   std::string in;
   std::string out;
   std::deque<std::pair<std::int64_t, std::string>> later;  // (due, bytes), in due order
@@ -124,88 +134,129 @@ void garbage(Client& client, std::string_view line, LineKind kind, std::uint64_t
 
 struct AppPeer::State {
   std::uint16_t port = 0;
-  int wake = -1;
-  std::thread thread;
   std::atomic<bool> stopping{false};
+  std::thread accept_thread;
 
   mutable std::mutex mutex;  // guards the fields below
   ReplyMode mode = ReplyMode::prompt;
   std::int64_t delay_ns = 0;
   std::int64_t restart_down_ms = -1;  // a restart to do, or -1
-  bool close_requested = false;
   std::int64_t stall_until = 0;
+  std::uint64_t counter = 0;  // the garbage mode's next kind of line
   std::vector<PeerLine> lines;
   std::vector<Epoch> epochs;
+  std::vector<std::shared_ptr<Client>> clients;  // every one whose thread is not joined
 
   std::atomic<std::size_t> line_count{0};
   std::atomic<std::size_t> adjust_count{0};
   std::atomic<std::size_t> open_count{0};
 
-  // Owned by the serving thread.
-  int listener = -1;
-  std::int64_t listen_again_at = 0;
-  std::vector<Client> clients;
-  std::uint64_t counter = 0;
+  // The accepting thread alone, once it runs.
+  tavrick::Listener listener;
+  bool listening = false;
 
-  bool listen_now();
-  void serve();
-  void close_client(Client& client, bool by_peer, std::int64_t now);
-  void read_client(Client& client, std::int64_t now);
+  void accept_clients();
+  void join_finished_clients();
+  void request_close_all();
+  void serve(Client& client);
+  bool read_client(Client& client);
   void take_lines(Client& client, std::int64_t at, std::vector<PeerLine>& arrived);
-  void poke() const {
-    const std::uint64_t one = 1;
-    (void)!::write(wake, &one, sizeof one);
-  }
+  bool send_due(Client& client, std::int64_t now);
+  void close_client(Client& client, bool by_peer);
 };
 
-bool AppPeer::State::listen_now() {
-  listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  const int yes = 1;
-  ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  socklen_t length = sizeof address;
-  if (::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-      ::listen(listener, 16) != 0 ||
-      ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(listener);
-    listener = -1;
-    return false;
+void AppPeer::State::accept_clients() {
+  while (!stopping.load()) {
+    std::int64_t down_ms;
+    {
+      std::lock_guard lock(mutex);
+      down_ms = std::exchange(restart_down_ms, -1);
+    }
+    if (down_ms >= 0) {
+      // First no one can connect any more, then every connection ends after half a reply line.
+      listener.close();
+      listening = false;
+      request_close_all();
+      const std::int64_t listen_at = now_ns() + down_ms * 1'000'000;
+      while (!stopping.load() && now_ns() < listen_at) {
+        sleep_ms(std::min<std::int64_t>(10, (listen_at - now_ns()) / 1'000'000 + 1));
+      }
+    }
+    if (!listening) {
+      auto opened = tavrick::Listener::open(port);
+      if (!opened) {
+        sleep_ms(10);  // the system may hold the port for a moment
+        continue;
+      }
+      listener = std::move(*opened);
+      listening = true;
+    }
+    auto accepted = listener.accept(wait_for(k_tick_ns));
+    join_finished_clients();
+    if (!accepted || !accepted->has_value()) {
+      continue;
+    }
+    auto client = std::make_shared<Client>();
+    client->socket = std::move(**accepted);
+    (void)client->socket.set_no_delay();
+    {
+      std::lock_guard lock(mutex);
+      epochs.push_back({now_ns(), 0, false});
+      client->epoch = static_cast<std::uint32_t>(epochs.size());
+    }
+    open_count.fetch_add(1);
+    client->thread = std::thread([this, client] { serve(*client); });
+    std::lock_guard lock(mutex);
+    clients.push_back(std::move(client));
   }
-  port = ntohs(address.sin_port);
-  return true;
+  listener.close();
 }
 
-void AppPeer::State::close_client(Client& client, bool by_peer, std::int64_t now) {
-  ::close(client.fd);
-  client.fd = -1;
-  open_count.fetch_sub(1);
+void AppPeer::State::join_finished_clients() {
+  std::vector<std::shared_ptr<Client>> finished;
+  {
+    std::lock_guard lock(mutex);
+    const auto split = std::stable_partition(
+        clients.begin(), clients.end(), [](const auto& c) { return !c->done.load(); });
+    finished.assign(split, clients.end());
+    clients.erase(split, clients.end());
+  }
+  for (const auto& client : finished) {
+    client->thread.join();
+  }
+}
+
+void AppPeer::State::request_close_all() {
   std::lock_guard lock(mutex);
-  epochs[client.epoch - 1].closed_ns = now;
-  epochs[client.epoch - 1].closed_by_peer = by_peer;
+  for (const auto& client : clients) {
+    client->close_requested.store(true);
+  }
+}
+
+void AppPeer::State::close_client(Client& client, bool by_peer) {
+  client.socket.close();
+  open_count.fetch_sub(1);
+  {
+    std::lock_guard lock(mutex);
+    epochs[client.epoch - 1].closed_ns = now_ns();
+    epochs[client.epoch - 1].closed_by_peer = by_peer;
+  }
+  client.done.store(true);
 }
 
 void AppPeer::State::take_lines(Client& client, std::int64_t at, std::vector<PeerLine>& arrived) {
-  ReplyMode current_mode;
-  std::int64_t delay;
-  {
-    std::lock_guard lock(mutex);
-    current_mode = mode;
-    delay = delay_ns;
-  }
+  std::lock_guard lock(mutex);
   std::size_t start = 0;
   for (std::size_t end; (end = client.in.find('\n', start)) != std::string::npos; start = end + 1) {
     const std::string_view line(client.in.data() + start, end - start);
     const LineKind kind = kind_of(line);
     arrived.push_back({at, client.epoch, kind, kind == LineKind::adjust ? delta_of(line) : 0.0});
-    switch (current_mode) {
+    switch (mode) {
       case ReplyMode::prompt:
         client.out += answer(line, kind);
         break;
       case ReplyMode::late:
-        client.later.emplace_back(at + delay, answer(line, kind));
+        client.later.emplace_back(at + delay_ns, answer(line, kind));
         break;
       case ReplyMode::refuse:
         client.out += "{\"error\":\"refused by the soak peer\",\"id\":";
@@ -222,24 +273,18 @@ void AppPeer::State::take_lines(Client& client, std::int64_t at, std::vector<Pee
   client.in.erase(0, start);
 }
 
-void AppPeer::State::read_client(Client& client, std::int64_t now) {
-  char buffer[65536];
-  bool ended = false;
-  std::vector<PeerLine> arrived;
-  for (;;) {
-    const ssize_t got = ::recv(client.fd, buffer, sizeof buffer, 0);
-    if (got > 0) {
-      // A line arrived when the read that completed it returned, not when poll woke up: more
-      // bytes may have come in between.
-      const std::int64_t at = now_ns();
-      client.in.append(buffer, static_cast<std::size_t>(got));
-      take_lines(client, at, arrived);
-      continue;
-    }
-    // End of stream or an error: the bridge went away, after the lines read so far.
-    ended = !(got < 0 && (errno == EAGAIN || errno == EINTR));
-    break;
+bool AppPeer::State::read_client(Client& client) {
+  std::array<char, 65536> buffer;
+  const auto got = client.socket.read(buffer);
+  // A line arrived when the read that completed it returned, not when the wait ended: more
+  // bytes may have come in between.
+  const std::int64_t at = now_ns();
+  if (!got || *got == 0) {
+    return false;  // the bridge went away, after the lines read so far
   }
+  client.in.append(buffer.data(), *got);
+  std::vector<PeerLine> arrived;
+  take_lines(client, at, arrived);
   if (!arrived.empty()) {
     const auto adjusts = static_cast<std::size_t>(
         std::count_if(arrived.begin(), arrived.end(),
@@ -251,144 +296,100 @@ void AppPeer::State::read_client(Client& client, std::int64_t now) {
     adjust_count.fetch_add(adjusts);
     line_count.fetch_add(arrived.size());
   }
-  if (ended) {
-    close_client(client, false, now);
-  }
+  return true;
 }
 
-void AppPeer::State::serve() {
-  std::vector<pollfd> fds;
-  while (!stopping.load()) {
+bool AppPeer::State::send_due(Client& client, std::int64_t now) {
+  while (!client.later.empty() && client.later.front().first <= now) {
+    client.out += client.later.front().second;
+    client.later.pop_front();
+  }
+  if (client.out.empty()) {
+    return true;
+  }
+  // Blocks while the bridge's receive buffer is full; its reader thread drains it.
+  const bool sent = client.socket.write_all(client.out).has_value();
+  client.out.clear();
+  return sent;
+}
+
+void AppPeer::State::serve(Client& client) {
+  for (;;) {
     std::int64_t now = now_ns();
-    std::int64_t down_ms;
-    bool close_all;
+    if (stopping.load()) {
+      close_client(client, true);
+      return;
+    }
+    if (client.close_requested.load()) {
+      // What the bridge wrote before the close still counts as received; then half of an
+      // answer and the end: the bridge's reader sees a line cut short.
+      for (;;) {
+        const auto ready = client.socket.wait_readable(std::chrono::milliseconds(0));
+        if (!ready || !*ready) {
+          break;
+        }
+        if (!read_client(client)) {
+          close_client(client, false);
+          return;
+        }
+      }
+      (void)client.socket.write_all("{\"id\":1,\"ok\":tr");
+      close_client(client, true);
+      return;
+    }
+    if (!send_due(client, now)) {
+      close_client(client, false);
+      return;
+    }
     std::int64_t stalled_until;
     {
       std::lock_guard lock(mutex);
-      down_ms = std::exchange(restart_down_ms, -1);
-      close_all = std::exchange(close_requested, false) || down_ms >= 0;
       stalled_until = stall_until;
     }
-    if (close_all) {
-      for (auto& client : clients) {
-        // What the bridge wrote before the close still counts as received; then half of an
-        // answer and the end: the bridge's reader sees a line cut short.
-        read_client(client, now);
-        if (client.fd < 0) {
-          continue;
-        }
-        const std::string half = "{\"id\":1,\"ok\":tr";
-        (void)!::send(client.fd, half.data(), half.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        close_client(client, true, now);
-      }
+    std::int64_t wake_at = now + k_tick_ns;
+    if (!client.later.empty()) {
+      wake_at = std::min(wake_at, client.later.front().first);
     }
-    if (down_ms >= 0 && listener >= 0) {
-      ::close(listener);
-      listener = -1;
-      listen_again_at = now + down_ms * 1'000'000;
+    if (now < stalled_until) {
+      // Not reading: the bridge's requests pile up in the buffers; answers due still go out.
+      sleep_ms(std::max<std::int64_t>(1, (std::min(wake_at, stalled_until) - now) / 1'000'000));
+      continue;
     }
-    if (listener < 0 && now >= listen_again_at && !listen_now()) {
-      listen_again_at = now + 10'000'000;
+    const auto ready = client.socket.wait_readable(wait_for(wake_at - now));
+    if (!ready || (*ready && !read_client(client))) {
+      close_client(client, false);
+      return;
     }
-    std::erase_if(clients, [](const Client& c) { return c.fd < 0; });
-
-    std::int64_t wake_at = now + 100'000'000;
-    fds.clear();
-    fds.push_back({wake, POLLIN, 0});
-    fds.push_back({listener, POLLIN, 0});  // a negative descriptor is skipped by poll
-    const bool stalled = now < stalled_until;
-    if (stalled) {
-      wake_at = std::min(wake_at, stalled_until);
-    }
-    if (listener < 0) {
-      wake_at = std::min(wake_at, listen_again_at);
-    }
-    for (auto& client : clients) {
-      short events = stalled ? 0 : POLLIN;
-      if (!client.out.empty()) {
-        events |= POLLOUT;
-      }
-      if (!client.later.empty()) {
-        wake_at = std::min(wake_at, client.later.front().first);
-      }
-      fds.push_back({client.fd, events, 0});
-    }
-    const auto timeout_ms =
-        static_cast<int>(std::max<std::int64_t>(0, (wake_at - now + 999'999) / 1'000'000));
-    ::poll(fds.data(), fds.size(), timeout_ms);
-    now = now_ns();
-
-    if (fds[0].revents & POLLIN) {
-      std::uint64_t ignored;
-      (void)!::read(wake, &ignored, sizeof ignored);
-    }
-    if (listener >= 0 && (fds[1].revents & POLLIN)) {
-      for (int fd;
-           (fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
-        const int yes = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        Client client;
-        client.fd = fd;
-        {
-          std::lock_guard lock(mutex);
-          epochs.push_back({now, 0, false});
-          client.epoch = static_cast<std::uint32_t>(epochs.size());
-        }
-        open_count.fetch_add(1);
-        clients.push_back(std::move(client));
-      }
-    }
-    for (std::size_t i = 0; i < clients.size() && i + 2 < fds.size(); ++i) {
-      Client& client = clients[i];
-      if (!stalled && (fds[i + 2].revents & (POLLIN | POLLHUP | POLLERR))) {
-        read_client(client, now);
-      }
-    }
-    for (auto& client : clients) {
-      while (client.fd >= 0 && !client.later.empty() && client.later.front().first <= now) {
-        client.out += client.later.front().second;
-        client.later.pop_front();
-      }
-      if (client.fd < 0 || client.out.empty()) {
-        continue;
-      }
-      const ssize_t sent =
-          ::send(client.fd, client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (sent > 0) {
-        client.out.erase(0, static_cast<std::size_t>(sent));
-      } else if (sent < 0 && errno != EAGAIN && errno != EINTR) {
-        close_client(client, false, now);
-      }
-    }
-  }
-  for (auto& client : clients) {
-    if (client.fd >= 0) {
-      close_client(client, true, now_ns());
-    }
-  }
-  if (listener >= 0) {
-    ::close(listener);
   }
 }
 
 std::unique_ptr<AppPeer> AppPeer::start(std::uint16_t port) {
+  auto listener = tavrick::Listener::open(port);
+  if (!listener) {
+    return nullptr;
+  }
   std::unique_ptr<AppPeer> peer(new AppPeer());
   peer->m_state = std::make_unique<State>();
   State& state = *peer->m_state;
-  state.port = port;
-  state.wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (state.wake < 0 || !state.listen_now()) {
-    return nullptr;
-  }
-  state.thread = std::thread([&state] { state.serve(); });
+  state.port = listener->port();
+  state.listener = std::move(*listener);
+  state.listening = true;
+  state.accept_thread = std::thread([&state] { state.accept_clients(); });
   return peer;
 }
 
 AppPeer::~AppPeer() {
-  m_state->stopping.store(true);
-  m_state->poke();
-  m_state->thread.join();
-  ::close(m_state->wake);
+  State& state = *m_state;
+  state.stopping.store(true);
+  state.accept_thread.join();
+  std::vector<std::shared_ptr<Client>> clients;
+  {
+    std::lock_guard lock(state.mutex);
+    clients = std::move(state.clients);
+  }
+  for (const auto& client : clients) {
+    client->thread.join();
+  }
 }
 
 std::uint16_t AppPeer::port() const { return m_state->port; }
@@ -400,27 +401,15 @@ void AppPeer::set_reply_mode(ReplyMode mode, std::int64_t delay_ms) {
 }
 
 void AppPeer::restart(std::int64_t down_ms) {
-  {
-    std::lock_guard lock(m_state->mutex);
-    m_state->restart_down_ms = down_ms;
-  }
-  m_state->poke();
+  std::lock_guard lock(m_state->mutex);
+  m_state->restart_down_ms = down_ms;
 }
 
-void AppPeer::close_mid_line() {
-  {
-    std::lock_guard lock(m_state->mutex);
-    m_state->close_requested = true;
-  }
-  m_state->poke();
-}
+void AppPeer::close_mid_line() { m_state->request_close_all(); }
 
 void AppPeer::stall(std::int64_t ms) {
-  {
-    std::lock_guard lock(m_state->mutex);
-    m_state->stall_until = now_ns() + ms * 1'000'000;
-  }
-  m_state->poke();
+  std::lock_guard lock(m_state->mutex);
+  m_state->stall_until = now_ns() + ms * 1'000'000;
 }
 
 std::size_t AppPeer::line_count() const { return m_state->line_count.load(); }

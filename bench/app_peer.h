@@ -2,7 +2,9 @@
 // A stand-in for the editing application: a TCP server on 127.0.0.1 that records the arrival of
 // every request line, answers like the application (ui.inspect with the loupe view, the rest
 // with "ok": true) and, on demand, misbehaves: answers late, refuses, sends garbage and half
-// lines, stops reading, closes connections in the middle of a line, restarts.
+// lines, stops reading, closes connections in the middle of a line, restarts. It is built on the
+// bridge's own socket layer (link/socket.h), one thread accepting and one serving each
+// connection.
 
 #include <cstdint>
 #include <memory>
@@ -38,7 +40,8 @@ enum class ReplyMode : std::uint8_t {
 
 class AppPeer {
  public:
-  /// Listens on 127.0.0.1:`port` (0: any free port) and serves on a thread of its own.
+  /// Listens on 127.0.0.1:`port` (0: any free port) and serves on threads of its own; nothing
+  /// when it cannot listen.
   [[nodiscard]] static std::unique_ptr<AppPeer> start(std::uint16_t port = 0);
   ~AppPeer();
   AppPeer(const AppPeer&) = delete;
