@@ -30,11 +30,16 @@ to_files() {
 # on_console NAME 'PROGRAM ARG...' ...: runs each command line in turn on one pseudo-terminal;
 # what reached the terminal, without its control sequences and carriage returns, in
 # $work/NAME.out. A cursor move to the right over an empty line stands for that many spaces.
+# The shell's own messages go to $work/NAME.shell, not to the terminal: the Wine server kills a
+# process whose Unix side has not ended about a second after its last thread did, which happens
+# on a busy machine after the program wrote all its text, and the shell's "Killed" would then
+# stand among the program's lines.
 on_console() {
-  local name=$1 commands="stty cols 4000 rows 50" command
+  local name=$1 commands command
   shift
+  commands="stty cols 4000 rows 50; exec 3>&2 2>$(printf '%q' "$work/$name.shell")"
   for command in "$@"; do
-    commands+="; $(printf '%q ' "$WINE_RUN") $command"
+    commands+="; $(printf '%q ' "$WINE_RUN") $command 2>&3 3>&-"
   done
   script -qec "$commands" /dev/null </dev/null >"$work/$name.tty" 2>"$work/$name.err" || true
   perl -pe 's/\e\[(\d*)C/" " x ($1 || 1)/ge; s/\e\[[0-9;?]*[A-Za-z]//g; s/\e\][^\a]*\a//g; s/\r//g' \
