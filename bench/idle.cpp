@@ -94,7 +94,7 @@ int run_idle(const Settings& settings) {
     if (!jack_thread) {
       own_ns += ran;
     }
-    std::printf("  thread %d: %.2f ms busy, %.1f wake-ups/s%s\n", tid,
+    std::printf("  thread %d \"%s\": %.2f ms busy, %.1f wake-ups/s%s\n", tid, use.name.c_str(),
                 static_cast<double>(ran) / 1e6, wake_rate, jack_thread ? " (JACK client)" : "");
   }
   const double share = cpu_s / elapsed * 100;
