@@ -50,6 +50,7 @@ on_console() {
 same() {
   cmp -s "$work/$1.out" "$2" || {
     diff "$2" "$work/$1.out" | head -n 20 >&2
+    [ ! -s "$work/$1.shell" ] || sed 's/^/shell: /' "$work/$1.shell" >&2
     fail "$1: the console shows other text than expected"
   }
 }
