@@ -65,12 +65,7 @@ std::optional<int> Supervisor::pass() {
     m_sender.reset();
     return 1;
   }
-  bool found = false;
-  if (auto names = list_port_names(m_backend)) {
-    for (const std::string& name : *names) {
-      found = found || port_matches(name, m_source);
-    }
-  }
+  bool found = surface_listed();
   // Checked on every pass, so that a sleep is never told long after it.
   m_resumed = m_resume.resumed() || m_resumed;
   if (m_connections) {
@@ -81,6 +76,12 @@ std::optional<int> Supervisor::pass() {
     log_line("… Loupedeck+ đã rút ra; chờ cắm lại");
     close_all();
     m_waiting_announced = true;
+    if (found) {
+      // Listed, but its connection is dead: the service may still have listed a port that was
+      // going away (JACK tells of it before its list changes). What is listed once the dead
+      // connection is closed decides whether the surface is back.
+      found = surface_listed();
+    }
   }
   m_resumed = false;
   if (found) {
@@ -97,6 +98,14 @@ std::optional<int> Supervisor::pass() {
   }
   m_schedule.pass_done(started);
   return std::nullopt;
+}
+
+bool Supervisor::surface_listed() {
+  if (auto names = list_port_names(m_backend)) {
+    return std::ranges::any_of(
+        *names, [this](const std::string& name) { return port_matches(name, m_source); });
+  }
+  return false;
 }
 
 bool Supervisor::connections_alive() {

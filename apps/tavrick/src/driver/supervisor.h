@@ -67,6 +67,9 @@ class Supervisor {
 
  private:
   void close_all();
+  /// True when a port that matches the source is listed now; a list that cannot be read shows
+  /// none.
+  [[nodiscard]] bool surface_listed();
   /// False when an open connection is known dead (a cheap call on each).
   [[nodiscard]] bool connections_alive();
 

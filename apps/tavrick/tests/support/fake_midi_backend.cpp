@@ -12,6 +12,9 @@ struct FakeMidiBackend::Connection final : tavrick::MidiConnection::Impl {
     std::lock_guard lock(backend.m_mutex);
     backend.m_events.push_back("close " + name);
     backend.m_open.erase(name);
+    if (backend.m_ports_after_close) {
+      backend.m_ports = *std::exchange(backend.m_ports_after_close, std::nullopt);
+    }
   }
   bool alive() override {
     std::lock_guard lock(backend.m_mutex);
@@ -26,6 +29,11 @@ struct FakeMidiBackend::Connection final : tavrick::MidiConnection::Impl {
 void FakeMidiBackend::set_ports(std::vector<std::string> names) {
   std::lock_guard lock(m_mutex);
   m_ports = std::move(names);
+}
+
+void FakeMidiBackend::set_ports_after_close(std::vector<std::string> names) {
+  std::lock_guard lock(m_mutex);
+  m_ports_after_close = std::move(names);
 }
 
 void FakeMidiBackend::set_list_error(std::string error) {

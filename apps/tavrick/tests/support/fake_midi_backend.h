@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ class FakeMidiBackend final : public tavrick::MidiBackend {
   void set_ports(std::vector<std::string> names);
   /// Makes listing fail with `error`.
   void set_list_error(std::string error);
+  /// From the next close of a connection on, lists `names`: a service that still listed a port
+  /// going away until its connection was closed.
+  void set_ports_after_close(std::vector<std::string> names);
   /// Makes opening the port called `name` fail with `reason`.
   void fail_open(std::string name, std::string reason);
 
@@ -43,6 +47,7 @@ class FakeMidiBackend final : public tavrick::MidiBackend {
   // Guards everything below: a test may look from another thread while the supervisor runs.
   mutable std::mutex m_mutex;
   std::expected<std::vector<std::string>, std::string> m_ports;
+  std::optional<std::vector<std::string>> m_ports_after_close;
   std::map<std::string, std::string> m_open_failures;
   std::map<std::string, Connection*> m_open;
   std::vector<std::string> m_events;
