@@ -216,8 +216,8 @@ void AppPeer::State::join_finished_clients() {
   std::vector<std::shared_ptr<Client>> finished;
   {
     std::lock_guard lock(mutex);
-    const auto split = std::stable_partition(
-        clients.begin(), clients.end(), [](const auto& c) { return !c->done.load(); });
+    const auto split = std::stable_partition(clients.begin(), clients.end(),
+                                             [](const auto& c) { return !c->done.load(); });
     finished.assign(split, clients.end());
     clients.erase(split, clients.end());
   }
