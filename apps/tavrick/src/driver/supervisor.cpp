@@ -65,25 +65,23 @@ std::optional<int> Supervisor::pass() {
     m_sender.reset();
     return 1;
   }
-  bool found = surface_listed();
   // Checked on every pass, so that a sleep is never told long after it.
   m_resumed = m_resume.resumed() || m_resumed;
+  // Dead connections are closed before the ports are listed: a service may still list a port
+  // that is going away (JACK tells of its end before its list changes), so only a list taken
+  // after the close says whether the surface is back.
+  if (m_connections && (m_resumed || !connections_alive())) {
+    close_as_unplugged();
+  }
+  m_resumed = false;
+  const bool found = surface_listed();
   if (m_connections) {
-    if (found && !m_resumed && connections_alive()) {
+    if (found) {
       m_schedule.pass_done(started);
       return std::nullopt;
     }
-    log_line("… Loupedeck+ đã rút ra; chờ cắm lại");
-    close_all();
-    m_waiting_announced = true;
-    if (found) {
-      // Listed, but its connection is dead: the service may still have listed a port that was
-      // going away (JACK tells of it before its list changes). What is listed once the dead
-      // connection is closed decides whether the surface is back.
-      found = surface_listed();
-    }
+    close_as_unplugged();
   }
-  m_resumed = false;
   if (found) {
     auto opened = open_matching_ports(m_backend, m_source, m_sender);
     if (opened) {
@@ -98,6 +96,12 @@ std::optional<int> Supervisor::pass() {
   }
   m_schedule.pass_done(started);
   return std::nullopt;
+}
+
+void Supervisor::close_as_unplugged() {
+  log_line("… Loupedeck+ đã rút ra; chờ cắm lại");
+  close_all();
+  m_waiting_announced = true;
 }
 
 bool Supervisor::surface_listed() {

@@ -67,6 +67,8 @@ class Supervisor {
 
  private:
   void close_all();
+  /// Logs the unplug line and closes every connection; the absence is then told.
+  void close_as_unplugged();
   /// True when a port that matches the source is listed now; a list that cannot be read shows
   /// none.
   [[nodiscard]] bool surface_listed();
