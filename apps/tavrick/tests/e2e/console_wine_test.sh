@@ -33,15 +33,19 @@ to_files() {
 # The shell's own messages go to $work/NAME.shell, not to the terminal: the Wine server kills a
 # process whose Unix side has not ended about a second after its last thread did, which happens
 # on a busy machine after the program wrote all its text, and the shell's "Killed" would then
-# stand among the program's lines.
+# stand among the program's lines. A shell may print that message while the command's own
+# redirections are in place (dash does), so the command is started through a small sh that
+# points its standard error at the terminal only in the process that becomes the program. The
+# shell is fixed, so the test behaves the same whatever SHELL the caller has.
 on_console() {
   local name=$1 commands command
   shift
   commands="stty cols 4000 rows 50; exec 3>&2 2>$(printf '%q' "$work/$name.shell")"
   for command in "$@"; do
-    commands+="; $(printf '%q ' "$WINE_RUN") $command 2>&3 3>&-"
+    commands+="; sh -c 'exec 2>&3 3>&- \"\$@\"' sh $(printf '%q ' "$WINE_RUN") $command"
   done
-  script -qec "$commands" /dev/null </dev/null >"$work/$name.tty" 2>"$work/$name.err" || true
+  SHELL=/bin/sh script -qec "$commands" /dev/null </dev/null >"$work/$name.tty" \
+    2>"$work/$name.err" || true
   perl -pe 's/\e\[(\d*)C/" " x ($1 || 1)/ge; s/\e\[[0-9;?]*[A-Za-z]//g; s/\e\][^\a]*\a//g; s/\r//g' \
     "$work/$name.tty" | without_alsa >"$work/$name.out"
 }
