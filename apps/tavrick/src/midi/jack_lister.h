@@ -3,6 +3,7 @@
 // client of the bridge's own that follows the server going away and coming back, and that hears
 // of every port that comes and goes meanwhile.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,10 +36,15 @@ class JackLister {
   /// count as gone before those of a new one are listed.
   [[nodiscard]] std::vector<std::string> list();
 
+  /// How many times list() has found the server gone: what was made on the server before is
+  /// dead.
+  [[nodiscard]] std::uint64_t servers_lost() const { return m_servers_lost; }
+
  private:
   struct Client;
   PortNotice m_notice;
   std::unique_ptr<Client> m_client;  // present while connected to a server
+  std::uint64_t m_servers_lost = 0;
 };
 
 }  // namespace tavrick

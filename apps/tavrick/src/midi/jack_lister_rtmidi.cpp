@@ -60,6 +60,7 @@ JackLister::~JackLister() = default;
 std::vector<std::string> JackLister::list() {
   if (m_client && m_client->gone.load()) {
     m_client.reset();
+    ++m_servers_lost;
     return {};
   }
   if (!m_client) {

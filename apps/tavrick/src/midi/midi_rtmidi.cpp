@@ -4,7 +4,9 @@
 //
 // The JACK library can block without a bound (a server stopped by a signal, its shared database
 // in /dev/shm held by another client), so every JACK call runs on a service thread of its own
-// that callers wait for a bounded time only; while it does not answer, JACK lists no port.
+// that callers wait for a bounded time only; while it does not answer, JACK lists no port. The
+// JACK clients that input ports are opened on are kept for the run and handed from connection to
+// connection (JackInputs).
 //
 // A sender that goes and comes back under the same name lists as before while the connection
 // from it is gone. JACK tells of every port registered (the lister's client hears it), the ALSA
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -117,7 +120,7 @@ class RtMidiConnection final : public MidiConnection::Impl {
 
   ~RtMidiConnection() override {
     if (m_input) {
-      // Closing the port (and the client with it) ends the service's calls into on_message
+      // Closing the port (and the client with it) ends the input thread's calls into on_message
       // before the callback, and the sender it holds, are dropped.
       m_input->closePort();
       m_input.reset();
@@ -146,7 +149,7 @@ class RtMidiConnection final : public MidiConnection::Impl {
   }
 
  private:
-  /// Called on the service's thread (ALSA's input thread, JACK's process thread).
+  /// Called on ALSA's input thread.
   static void on_message(double, std::vector<unsigned char>* message, void* data) {
     auto* self = static_cast<RtMidiConnection*>(data);
     self->m_callback(std::span<const std::uint8_t>(message->data(), message->size()));
@@ -157,7 +160,7 @@ class RtMidiConnection final : public MidiConnection::Impl {
   std::unique_ptr<RtMidiIn> m_input;  // destroyed first: no call reaches m_callback after it
 };
 
-/// Opens `port` with RtMidi, on the calling thread (the service thread for a JACK port).
+/// Opens `port` with RtMidi on the calling thread (an ALSA port).
 std::expected<std::unique_ptr<RtMidiConnection>, std::string> open_rtmidi(const MidiPort& port,
                                                                           MidiCallback callback) {
   auto connection = std::make_unique<RtMidiConnection>(std::move(callback));
@@ -167,18 +170,139 @@ std::expected<std::unique_ptr<RtMidiConnection>, std::string> open_rtmidi(const 
   return connection;
 }
 
+/// A JACK client of the bridge's own with at most one input port, whose messages reach the
+/// connection that holds it. Used on the service thread only; JACK's process thread calls
+/// deliver().
+class JackInput {
+ public:
+  /// A new client, made while the lister had seen `servers_lost` servers go; the library's
+  /// error text when it cannot be made.
+  static std::expected<std::unique_ptr<JackInput>, std::string> make(std::uint64_t servers_lost) {
+    auto input = std::unique_ptr<JackInput>(new JackInput(servers_lost));
+    auto rtmidi = make_input(RtMidi::UNIX_JACK, input->m_errors);
+    if (!rtmidi) {
+      return std::unexpected(std::move(rtmidi.error()));
+    }
+    input->m_input = std::move(*rtmidi);
+    // Nothing is filtered out: system-exclusive, timing and active-sensing messages reach the
+    // callback like the rest.
+    input->m_input->ignoreTypes(false, false, false);
+    input->m_input->setCallback(&JackInput::deliver, input.get());
+    return input;
+  }
+
+  /// Opens the input port, connected from the port called `port`; its messages reach
+  /// `callback` until detach().
+  std::expected<void, std::string> attach(const std::string& port, MidiCallback callback) {
+    m_errors.text.clear();
+    const auto number = find_port(*m_input, port);
+    if (!number) {
+      return std::unexpected("invalid port");
+    }
+    {
+      std::lock_guard lock(m_mutex);
+      m_callback = std::move(callback);
+    }
+    m_input->openPort(*number, k_input_port_name);
+    if (!m_input->isPortOpen() || !m_errors.text.empty()) {
+      return std::unexpected(k_open_failed);
+    }
+    return {};
+  }
+
+  /// Closes the input port. Once this returns, the callback is not called again and has been
+  /// released (with the sender it holds).
+  void detach() {
+    m_input->closePort();
+    MidiCallback released;
+    std::lock_guard lock(m_mutex);
+    released = std::exchange(m_callback, nullptr);
+  }
+
+  [[nodiscard]] std::uint64_t servers_lost() const { return m_servers_lost; }
+
+ private:
+  explicit JackInput(std::uint64_t servers_lost) : m_servers_lost(servers_lost) {}
+
+  /// JACK's process thread, for every message. The lock is only ever contended while a
+  /// connection takes or leaves the input.
+  static void deliver(double, std::vector<unsigned char>* message, void* data) {
+    auto* self = static_cast<JackInput*>(data);
+    std::lock_guard lock(self->m_mutex);
+    if (self->m_callback) {
+      self->m_callback(std::span<const std::uint8_t>(message->data(), message->size()));
+    }
+  }
+
+  std::uint64_t m_servers_lost;
+  ErrorRecord m_errors;
+  std::mutex m_mutex;
+  MidiCallback m_callback;            // guarded by m_mutex
+  std::unique_ptr<RtMidiIn> m_input;  // destroyed first: its client stops calling deliver()
+};
+
+/// The JACK inputs of the run, used on the service thread only. A connection that ends leaves
+/// its client here for the next one instead of closing it: on a loaded machine, the JACK server
+/// (1.9.21) now and then stopped running its graph for good, every client deaf from then on,
+/// right after the bridge had closed an input client and opened another one. The clients of a
+/// server that went away are closed, so that none is left once the lister connects to the next.
+class JackInputs {
+ public:
+  /// An input connected from `port`, a kept one when there is one.
+  std::expected<std::unique_ptr<JackInput>, std::string> open(const MidiPort& port,
+                                                              MidiCallback callback) {
+    std::unique_ptr<JackInput> input;
+    if (!m_kept.empty()) {
+      input = std::move(m_kept.back());
+      m_kept.pop_back();
+    } else if (auto made = JackInput::make(m_servers_lost); made) {
+      input = std::move(*made);
+    } else {
+      return std::unexpected(k_open_failed);
+    }
+    if (auto attached = input->attach(port.name, std::move(callback)); !attached) {
+      // Not kept: a client that the server no longer serves would fail every later open.
+      input->detach();
+      return std::unexpected(std::move(attached.error()));
+    }
+    return input;
+  }
+
+  /// Ends `input`'s connection and keeps its client, unless its server has gone since.
+  void close(std::unique_ptr<JackInput> input) {
+    input->detach();
+    if (input->servers_lost() == m_servers_lost) {
+      m_kept.push_back(std::move(input));
+    }
+  }
+
+  /// Told after every listing how many servers the lister has seen go: the clients kept from
+  /// before a loss are closed.
+  void follow(std::uint64_t servers_lost) {
+    if (servers_lost != m_servers_lost) {
+      m_servers_lost = servers_lost;
+      m_kept.clear();
+    }
+  }
+
+ private:
+  std::uint64_t m_servers_lost = 0;
+  std::vector<std::unique_ptr<JackInput>> m_kept;
+};
+
 /// A JACK connection, opened and closed on the service thread. Closing waits for the thread a
-/// bounded time only: a close stuck in JACK finishes there later, the callback still dropped
+/// bounded time only: a close stuck in JACK finishes there later, the callback still released
 /// after the port.
 class JackConnection final : public MidiConnection::Impl {
  public:
-  JackConnection(std::shared_ptr<ServiceThread> service, std::unique_ptr<RtMidiConnection> inner)
-      : m_service(std::move(service)), m_inner(std::move(inner)) {}
+  JackConnection(std::shared_ptr<ServiceThread> service, std::shared_ptr<JackInputs> inputs,
+                 std::unique_ptr<JackInput> input)
+      : m_service(std::move(service)), m_inputs(std::move(inputs)), m_input(std::move(input)) {}
 
   ~JackConnection() override {
     (void)m_service->call<bool>(
-        [inner = std::move(m_inner)]() mutable {
-          inner.reset();
+        [inputs = std::move(m_inputs), input = std::move(m_input)]() mutable {
+          inputs->close(std::move(input));
           return true;
         },
         Start::in_turn, k_jack_answer_limit);
@@ -186,7 +310,8 @@ class JackConnection final : public MidiConnection::Impl {
 
  private:
   std::shared_ptr<ServiceThread> m_service;
-  std::unique_ptr<RtMidiConnection> m_inner;
+  std::shared_ptr<JackInputs> m_inputs;
+  std::unique_ptr<JackInput> m_input;
 };
 
 /// What the services' notices reach, from their own threads: the supervisor's events, once it
@@ -283,20 +408,20 @@ class RtMidiBackend final : public MidiBackend {
       }
       return std::move(*connection);
     }
-    // RtMidi makes a JACK client of its own for every port, which may block like any JACK call.
-    auto opened = m_jack->call<std::expected<std::unique_ptr<RtMidiConnection>, std::string>>(
-        [port, callback = std::move(callback)]() mutable {
-          return open_rtmidi(port, std::move(callback));
+    // Opening a port may block like any JACK call.
+    auto opened = m_jack->call<std::expected<std::unique_ptr<JackInput>, std::string>>(
+        [inputs = m_jack_inputs, port, callback = std::move(callback)]() mutable {
+          return inputs->open(port, std::move(callback));
         },
         Start::when_idle, k_jack_answer_limit);
     if (!opened) {
       return std::unexpected(k_open_failed);
     }
     if (!*opened) {
-      // A connection that failed half-way was closed on the service thread already.
+      // An input that failed half-way was closed on the service thread already.
       return std::unexpected(std::move(opened->error()));
     }
-    return std::make_unique<JackConnection>(m_jack, std::move(**opened));
+    return std::make_unique<JackConnection>(m_jack, m_jack_inputs, std::move(**opened));
   }
 
   /// One client per API lists the ports for the whole run: making a client every few seconds
@@ -327,7 +452,12 @@ class RtMidiBackend final : public MidiBackend {
 
   PortList list_jack() {
     auto names = m_jack->call<std::vector<std::string>>(
-        [lister = m_jack_lister] { return lister->list(); }, Start::when_idle, k_jack_answer_limit);
+        [lister = m_jack_lister, inputs = m_jack_inputs] {
+          auto listed = lister->list();
+          inputs->follow(lister->servers_lost());
+          return listed;
+        },
+        Start::when_idle, k_jack_answer_limit);
     if (!names) {
       return std::unexpected("JACK không trả lời");
     }
@@ -363,9 +493,10 @@ class RtMidiBackend final : public MidiBackend {
   std::vector<RtMidi::Api> m_apis;
   std::mutex m_mutex;  // guards m_listers and their use, and serialises listing
   std::vector<std::unique_ptr<Lister>> m_listers;
-  // Every JACK call runs on this thread; the lister is used there only. Both are shared with
-  // the jobs, which may outlast a caller that stopped waiting.
+  // Every JACK call runs on this thread; the lister and the inputs are used there only. All are
+  // shared with the jobs, which may outlast a caller that stopped waiting.
   std::shared_ptr<ServiceThread> m_jack = std::make_shared<ServiceThread>();
+  std::shared_ptr<JackInputs> m_jack_inputs = std::make_shared<JackInputs>();
   // Shared with the threads of the services' notices, which may outlast the backend.
   std::shared_ptr<Notices> m_notices = std::make_shared<Notices>();
   // A port registered under the name of a sender the bridge listens to is a sender that came
