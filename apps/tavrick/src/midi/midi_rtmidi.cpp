@@ -211,7 +211,8 @@ class JackInput {
   }
 
   /// Closes the input port. Once this returns, the callback is not called again and has been
-  /// released (with the sender it holds).
+  /// released (with the sender it holds). What is left of the cycle that was running as the
+  /// port closed is dropped, unless that cycle outlasts the next attach().
   void detach() {
     m_input->closePort();
     MidiCallback released;
