@@ -114,72 +114,17 @@ std::optional<unsigned> find_port(RtMidiIn& input, const std::string& name) {
   return std::nullopt;
 }
 
-class RtMidiConnection final : public MidiConnection::Impl {
+/// One RtMidi input (for JACK, a client of the bridge's own) with at most one input port, whose
+/// messages reach the connection that holds it. Used on one thread at a time (the service
+/// thread for JACK); the API's input thread (JACK's process thread) calls deliver().
+class RtMidiInput {
  public:
-  explicit RtMidiConnection(MidiCallback callback) : m_callback(std::move(callback)) {}
-
-  ~RtMidiConnection() override {
-    if (m_input) {
-      // Closing the port (and the client with it) ends the input thread's calls into on_message
-      // before the callback, and the sender it holds, are dropped.
-      m_input->closePort();
-      m_input.reset();
-    }
-  }
-
-  std::expected<void, std::string> open(const MidiPort& port) {
-    auto input = make_input(static_cast<RtMidi::Api>(port.api), m_errors);
-    if (!input) {
-      return std::unexpected(k_open_failed);
-    }
-    m_input = std::move(*input);
-    const auto number = find_port(*m_input, port.name);
-    if (!number) {
-      return std::unexpected("invalid port");
-    }
-    // Nothing is filtered out: system-exclusive, timing and active-sensing messages reach the
-    // callback like the rest.
-    m_input->ignoreTypes(false, false, false);
-    m_input->setCallback(&RtMidiConnection::on_message, this);
-    m_input->openPort(*number, k_input_port_name);
-    if (!m_input->isPortOpen() || !m_errors.text.empty()) {
-      return std::unexpected(k_open_failed);
-    }
-    return {};
-  }
-
- private:
-  /// Called on ALSA's input thread.
-  static void on_message(double, std::vector<unsigned char>* message, void* data) {
-    auto* self = static_cast<RtMidiConnection*>(data);
-    self->m_callback(std::span<const std::uint8_t>(message->data(), message->size()));
-  }
-
-  MidiCallback m_callback;
-  ErrorRecord m_errors;
-  std::unique_ptr<RtMidiIn> m_input;  // destroyed first: no call reaches m_callback after it
-};
-
-/// Opens `port` with RtMidi on the calling thread (an ALSA port).
-std::expected<std::unique_ptr<RtMidiConnection>, std::string> open_rtmidi(const MidiPort& port,
-                                                                          MidiCallback callback) {
-  auto connection = std::make_unique<RtMidiConnection>(std::move(callback));
-  if (auto opened = connection->open(port); !opened) {
-    return std::unexpected(std::move(opened.error()));
-  }
-  return connection;
-}
-
-/// A JACK client of the bridge's own with at most one input port, whose messages reach the
-/// connection that holds it. Used on the service thread only; JACK's process thread calls
-/// deliver().
-class JackInput {
- public:
-  /// A new client, made while the lister had seen `servers_lost` servers go; the library's
-  /// error text when it cannot be made.
-  static std::expected<std::unique_ptr<JackInput>, std::string> make(std::uint64_t servers_lost) {
-    auto input = std::unique_ptr<JackInput>(new JackInput(servers_lost));
-    auto rtmidi = make_input(RtMidi::UNIX_JACK, input->m_errors);
+  /// A new input of `api`, made while the JACK lister had seen `servers_lost` servers go; the
+  /// library's error text when it cannot be made.
+  static std::expected<std::unique_ptr<RtMidiInput>, std::string> make(
+      RtMidi::Api api, std::uint64_t servers_lost = 0) {
+    auto input = std::unique_ptr<RtMidiInput>(new RtMidiInput(servers_lost));
+    auto rtmidi = make_input(api, input->m_errors);
     if (!rtmidi) {
       return std::unexpected(std::move(rtmidi.error()));
     }
@@ -187,12 +132,12 @@ class JackInput {
     // Nothing is filtered out: system-exclusive, timing and active-sensing messages reach the
     // callback like the rest.
     input->m_input->ignoreTypes(false, false, false);
-    input->m_input->setCallback(&JackInput::deliver, input.get());
+    input->m_input->setCallback(&RtMidiInput::deliver, input.get());
     return input;
   }
 
   /// Opens the input port, connected from the port called `port`; its messages reach
-  /// `callback` until detach().
+  /// `callback` until detach() or the end of the input.
   std::expected<void, std::string> attach(const std::string& port, MidiCallback callback) {
     m_errors.text.clear();
     const auto number = find_port(*m_input, port);
@@ -223,12 +168,12 @@ class JackInput {
   [[nodiscard]] std::uint64_t servers_lost() const { return m_servers_lost; }
 
  private:
-  explicit JackInput(std::uint64_t servers_lost) : m_servers_lost(servers_lost) {}
+  explicit RtMidiInput(std::uint64_t servers_lost) : m_servers_lost(servers_lost) {}
 
-  /// JACK's process thread, for every message. The lock is only ever contended while a
+  /// The API's input thread, for every message. The lock is only ever contended while a
   /// connection takes or leaves the input.
   static void deliver(double, std::vector<unsigned char>* message, void* data) {
-    auto* self = static_cast<JackInput*>(data);
+    auto* self = static_cast<RtMidiInput*>(data);
     std::lock_guard lock(self->m_mutex);
     if (self->m_callback) {
       self->m_callback(std::span<const std::uint8_t>(message->data(), message->size()));
@@ -239,7 +184,16 @@ class JackInput {
   ErrorRecord m_errors;
   std::mutex m_mutex;
   MidiCallback m_callback;            // guarded by m_mutex
-  std::unique_ptr<RtMidiIn> m_input;  // destroyed first: its client stops calling deliver()
+  std::unique_ptr<RtMidiIn> m_input;  // destroyed first: its port and client stop calling deliver()
+};
+
+/// An ALSA connection: its input, opened on the calling thread, ends with it.
+class AlsaConnection final : public MidiConnection::Impl {
+ public:
+  explicit AlsaConnection(std::unique_ptr<RtMidiInput> input) : m_input(std::move(input)) {}
+
+ private:
+  std::unique_ptr<RtMidiInput> m_input;
 };
 
 /// The JACK inputs of the run, used on the service thread only. A connection that ends leaves
@@ -250,13 +204,13 @@ class JackInput {
 class JackInputs {
  public:
   /// An input connected from `port`, a kept one when there is one.
-  std::expected<std::unique_ptr<JackInput>, std::string> open(const MidiPort& port,
-                                                              MidiCallback callback) {
-    std::unique_ptr<JackInput> input;
+  std::expected<std::unique_ptr<RtMidiInput>, std::string> open(const MidiPort& port,
+                                                                MidiCallback callback) {
+    std::unique_ptr<RtMidiInput> input;
     if (!m_kept.empty()) {
       input = std::move(m_kept.back());
       m_kept.pop_back();
-    } else if (auto made = JackInput::make(m_servers_lost); made) {
+    } else if (auto made = RtMidiInput::make(RtMidi::UNIX_JACK, m_servers_lost); made) {
       input = std::move(*made);
     } else {
       return std::unexpected(k_open_failed);
@@ -270,7 +224,7 @@ class JackInputs {
   }
 
   /// Ends `input`'s connection and keeps its client, unless its server has gone since.
-  void close(std::unique_ptr<JackInput> input) {
+  void close(std::unique_ptr<RtMidiInput> input) {
     input->detach();
     if (input->servers_lost() == m_servers_lost) {
       m_kept.push_back(std::move(input));
@@ -288,7 +242,7 @@ class JackInputs {
 
  private:
   std::uint64_t m_servers_lost = 0;
-  std::vector<std::unique_ptr<JackInput>> m_kept;
+  std::vector<std::unique_ptr<RtMidiInput>> m_kept;
 };
 
 /// A JACK connection, opened and closed on the service thread. Closing waits for the thread a
@@ -297,7 +251,7 @@ class JackInputs {
 class JackConnection final : public MidiConnection::Impl {
  public:
   JackConnection(std::shared_ptr<ServiceThread> service, std::shared_ptr<JackInputs> inputs,
-                 std::unique_ptr<JackInput> input)
+                 std::unique_ptr<RtMidiInput> input)
       : m_service(std::move(service)), m_inputs(std::move(inputs)), m_input(std::move(input)) {}
 
   ~JackConnection() override {
@@ -312,7 +266,7 @@ class JackConnection final : public MidiConnection::Impl {
  private:
   std::shared_ptr<ServiceThread> m_service;
   std::shared_ptr<JackInputs> m_inputs;
-  std::unique_ptr<JackInput> m_input;
+  std::unique_ptr<RtMidiInput> m_input;
 };
 
 /// What the services' notices reach, from their own threads: the supervisor's events, once it
@@ -403,14 +357,17 @@ class RtMidiBackend final : public MidiBackend {
   std::expected<std::unique_ptr<MidiConnection::Impl>, std::string> open_api_port(
       const MidiPort& port, MidiCallback callback) {
     if (port.api != RtMidi::UNIX_JACK) {
-      auto connection = open_rtmidi(port, std::move(callback));
-      if (!connection) {
-        return std::unexpected(std::move(connection.error()));
+      auto input = RtMidiInput::make(static_cast<RtMidi::Api>(port.api));
+      if (!input) {
+        return std::unexpected(k_open_failed);
       }
-      return std::move(*connection);
+      if (auto attached = (*input)->attach(port.name, std::move(callback)); !attached) {
+        return std::unexpected(std::move(attached.error()));
+      }
+      return std::make_unique<AlsaConnection>(std::move(*input));
     }
     // Opening a port may block like any JACK call.
-    auto opened = m_jack->call<std::expected<std::unique_ptr<JackInput>, std::string>>(
+    auto opened = m_jack->call<std::expected<std::unique_ptr<RtMidiInput>, std::string>>(
         [inputs = m_jack_inputs, port, callback = std::move(callback)]() mutable {
           return inputs->open(port, std::move(callback));
         },
