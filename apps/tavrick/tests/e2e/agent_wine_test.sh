@@ -41,7 +41,7 @@ wait_for_log() { wait_for "$log" "$1" 1 60; }
 
 mkdir -p "$WINEPREFIX"
 wineserver -p
-wineboot -i >/dev/null 2>&1
+"$WINE_RUN" wineboot -i >/dev/null 2>&1
 log=""
 win env cmd /c 'echo %LOCALAPPDATA%'
 local_app_data=$(text "$work/env.out")
