@@ -8,10 +8,10 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "bindings/binding_table.h"
+#include "desktop/detached_thread.h"
 #include "desktop/log.h"
 #include "desktop/port_env.h"
 #include "desktop/thread_name.h"
@@ -184,18 +184,18 @@ int run_driver(std::uint16_t port, std::string_view source, SetEnv set_env, Driv
   std::shared_ptr<Link> link = Link::create(port);
   auto [sender, receiver] = make_channel<DriverMessage>();
 
-  std::thread([poller = std::move(parts.ui_poller), link, poller_sender = sender]() mutable {
+  start_detached([poller = std::move(parts.ui_poller), link, poller_sender = sender]() mutable {
     name_this_thread("ui poller");
     poller(std::move(link), std::move(poller_sender));
-  }).detach();
+  });
 
   // The thread is never joined; this flag is how the supervisor sees that it has ended.
   auto event_loop_finished = std::make_shared<std::atomic<bool>>(false);
-  std::thread([loop = std::move(parts.event_loop), link, receiver = std::move(receiver),
-               event_loop_finished]() mutable {
+  start_detached([loop = std::move(parts.event_loop), link, receiver = std::move(receiver),
+                  event_loop_finished]() mutable {
     name_this_thread("event loop");
     run_event_loop(loop, std::move(receiver), std::move(link), *event_loop_finished);
-  }).detach();
+  });
 
   log_line("Đang chạy (" + std::to_string(binding_table().size()) + " ô ánh xạ, cổng " +
            std::to_string(port) + "). Fn = giữ, Custom Mode = bật/tắt.");

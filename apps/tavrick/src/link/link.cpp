@@ -5,11 +5,11 @@
 #include <mutex>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <unordered_map>
 #include <utility>
 
 #include "desktop/clock.h"
+#include "desktop/detached_thread.h"
 #include "desktop/log.h"
 #include "desktop/thread_name.h"
 #include "link/reply_slot.h"
@@ -171,7 +171,9 @@ void Link::connect_locked() {
     auto alive = std::make_shared<std::atomic<bool>>(true);
     const std::uint64_t number = ++state.connections_made;
     try {
-      std::thread(read_replies, shared, state.pending, alive, number).detach();
+      start_detached([shared, pending = state.pending, alive, number] {
+        read_replies(shared, pending, alive, number);
+      });
       fresh = Connection{.socket = std::move(shared), .alive = std::move(alive), .number = number};
       log_line("→ đã nối Orvalen Sorvic ở 127.0.0.1:" + std::to_string(state.port));
     } catch (const std::system_error&) {

@@ -5,9 +5,9 @@
 
 #include <cerrno>
 #include <charconv>
-#include <thread>
 #include <utility>
 
+#include "desktop/detached_thread.h"
 #include "desktop/thread_name.h"
 #include "midi/alsa_announcements.h"
 
@@ -91,7 +91,7 @@ bool follow_alsa_announcements(std::function<void(const AlsaAnnouncement&)> hand
     return false;
   }
   // Never joined: the thread waits for announcements as long as the process runs.
-  std::thread([seq, handler = std::move(handler)] {
+  start_detached([seq, handler = std::move(handler)] {
     name_this_thread("alsa announce");
     while (true) {
       snd_seq_event_t* event = nullptr;
@@ -112,7 +112,7 @@ bool follow_alsa_announcements(std::function<void(const AlsaAnnouncement&)> hand
         handler(*announcement);
       }
     }
-  }).detach();
+  });
   return true;
 }
 

@@ -1,8 +1,8 @@
 #include "midi/service_thread.h"
 
 #include <deque>
-#include <thread>
 
+#include "desktop/detached_thread.h"
 #include "desktop/thread_name.h"
 
 namespace tavrick {
@@ -24,7 +24,7 @@ void serve(std::shared_ptr<ServiceThread::Queue> queue);
 }  // namespace
 
 ServiceThread::ServiceThread() : m_queue(std::make_shared<Queue>()) {
-  std::thread(serve, m_queue).detach();
+  start_detached([queue = m_queue] { serve(queue); });
 }
 
 ServiceThread::~ServiceThread() {
