@@ -51,8 +51,10 @@ handle_of() {
 # expect_closed HANDLE: the record shows the close sequence of HANDLE, each call succeeding:
 # reset, stop, the four buffers unprepared, MIM_CLOSE, midiInClose; and nothing after it. A handle
 # whose device went away on the classic stack got its MIM_CLOSE then, and none at the close.
+# Waits for the close first: the bridge says that the surface is gone before it closes.
 expect_closed() {
   local calls expected removed="" closing="$1 MIM_CLOSE"
+  wait_for_line "$work/standin.out" "$1 midiInClose → MMSYSERR_NOERROR" 1
   if grep -qxF "$1 MIM_CLOSE (device removed)" "$work/standin.out"; then
     removed="$1 MIM_CLOSE (device removed)"$'\n'
     closing=""
