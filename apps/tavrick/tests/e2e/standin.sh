@@ -38,6 +38,18 @@ standin() {
   ! grep -q '^! ' "$work/standin.out" || fail "the stand-in refused: $(grep '^! ' "$work/standin.out")"
 }
 
+# wait_for_ends N: waits until N processes that used the stand-in have ended as the record tells
+# it ("pid P ended"). Only then is all they sent in the record: lines without a reply may still be
+# on their way when a program has already said that it is done.
+wait_for_ends() {
+  local tries=150
+  until [ "$(grep -cE '^pid [0-9]+ ended$' "$work/standin.out" || true)" -ge "$1" ]; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || fail "not $1 processes ended in the record"
+    sleep 0.1
+  done
+}
+
 # record_since N: the record after its first N lines.
 record_since() { tail -n "+$(($1 + 1))" "$work/standin.out"; }
 record_lines() { wc -l <"$work/standin.out"; }

@@ -46,6 +46,7 @@ wait_for "$work/check.out" "ok" 1 60
 status=0
 wait "$check_pid" || status=$?
 [ "$status" = 0 ] || fail "check exit code $status"
+wait_for_ends 1
 [ "$(grep -c "call on closed handle" "$work/standin.out")" = 2 ] &&
   grep -q "^h1 call on closed handle: midiInStart → MMSYSERR_INVALHANDLE$" "$work/standin.out" &&
   grep -q "^h5 call on closed handle: midiInStart → MMSYSERR_INVALHANDLE$" "$work/standin.out" ||
