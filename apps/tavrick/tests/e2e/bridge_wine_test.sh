@@ -156,8 +156,7 @@ $(diff "$work/burst.expected" "$work/burst.received" | sed -n 2p)"
 # Unplugging both ports, right after a pass began, so that only the unplug brings the next one:
 # the unplug line within 3.5 s, noticed by the first pass after it, both handles closed in order
 # and never used again, and no absence line.
-wait_for "$work/standin.out" " midiInGetNumDevs → " \
-  $(($(grep -c " midiInGetNumDevs → " "$work/standin.out" || true) + 1)) 30
+after_pass
 record_before=$(record_lines)
 standin 'unplug lp' 'unplug lpu'
 took=$(wait_within "$work/run.out" "… Loupedeck+ đã rút ra; chờ cắm lại" 1 3500)
@@ -198,9 +197,8 @@ standin 'play lp f0 7e 00 01 02'
 wait_for "$work/standin.out" "$lp played 5 bytes"
 standin 'unplug lp'
 wait_for "$work/run.out" "… Loupedeck+ đã rút ra; chờ cắm lại" 2
-wait_for_line "$work/standin.out" "$lp midiInClose → MMSYSERR_NOERROR" 1
-grep -qx "$lp MIM_LONGDATA buffer 0 with 5 bytes (from midiInReset)" "$work/standin.out" || fail "partly filled buffer"
 expect_closed "$lp"
+grep -qx "$lp MIM_LONGDATA buffer 0 with 5 bytes (from midiInReset)" "$work/standin.out" || fail "partly filled buffer"
 standin 'plug lp \\?\usb#vid_2952&pid_0003&mi_00#lp Loupedeck+'
 wait_for "$work/run.out" "→ đang nghe Loupedeck+" 3
 heard '"delta":0.1' 'play lp b0 21 02'

@@ -24,13 +24,6 @@ bound_ms=2500
 # The link's own lines about its connection may come anywhere among the bridge's.
 bridge_lines() { tr -d '\r' | grep -vE "^(→ đã nối|… chưa nối được) Orvalen Sorvic" || true; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
-listings() { grep -c " midiInGetNumDevs → " "$work/standin.out" || true; }
-
-# after_pass: returns just after the bridge began a pass (its first listing), so that the next
-# regular pass is 3 s away.
-after_pass() {
-  wait_for "$work/standin.out" " midiInGetNumDevs → " $(($(listings) + 1)) 30
-}
 
 # turns_arrive: a burst of turns on the surface reaches the editing application whole and in
 # order.

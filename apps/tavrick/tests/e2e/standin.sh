@@ -50,6 +50,13 @@ wait_for_ends() {
   done
 }
 
+# after_pass: returns just after the bridge began a pass (its first listing), so that the next
+# regular pass is 3 s away.
+after_pass() {
+  wait_for "$work/standin.out" " midiInGetNumDevs → " \
+    $(($(grep -c " midiInGetNumDevs → " "$work/standin.out" || true) + 1)) 30
+}
+
 # record_since N: the record after its first N lines.
 record_since() { tail -n "+$(($1 + 1))" "$work/standin.out"; }
 record_lines() { wc -l <"$work/standin.out"; }
